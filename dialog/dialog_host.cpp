@@ -1,0 +1,1 @@
+// placeholder: written by its owner

@@ -1,0 +1,103 @@
+#include "tests/support/win_test_support.h"
+
+#include <cstring>
+
+namespace {
+thread_local MessageBoxCapture* activeCapture = nullptr;
+
+std::string WindowText(HWND window) {
+    char buffer[4096] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+bool HasIconControl(HWND box) {
+    bool found = false;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM param) -> BOOL {
+            if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+                SendMessageA(child, STM_GETICON, 0, 0) != 0) {
+                *reinterpret_cast<bool*>(param) = true;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+void PumpFor(DWORD milliseconds) {
+    PumpUntil([] { return false; }, milliseconds);
+}
+
+MessageBoxCapture::MessageBoxCapture()
+    : hook_(SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId())) {
+    activeCapture = this;
+}
+
+MessageBoxCapture::~MessageBoxCapture() {
+    activeCapture = nullptr;
+    UnhookWindowsHookEx(hook_);
+}
+
+void MessageBoxCapture::Close(HWND box) {
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+LRESULT CALLBACK MessageBoxCapture::Hook(int code, WPARAM wParam, LPARAM lParam) {
+    MessageBoxCapture* capture = activeCapture;
+    if (code == HCBT_ACTIVATE && capture) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        char className[64] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (std::strcmp(className, "#32770") == 0 && GetDlgItem(window, 0xFFFF)) {
+            CapturedMessageBox box{window, GetWindow(window, GW_OWNER), WindowText(window),
+                                   WindowText(GetDlgItem(window, 0xFFFF)), HasIconControl(window)};
+            capture->boxes.push_back(box);
+            if (capture->onShow) {
+                capture->onShow(box);
+            } else {
+                Close(window);
+            }
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+std::string ReadClipboardTextBlock() {
+    std::string bytes;
+    if (!OpenClipboard(nullptr)) return bytes;
+    if (HANDLE block = GetClipboardData(CF_TEXT)) {
+        if (const char* data = static_cast<const char*>(GlobalLock(block))) {
+            bytes.assign(data, GlobalSize(block));
+            GlobalUnlock(block);
+        }
+    }
+    CloseClipboard();
+    return bytes;
+}
+
+void PutSentinelOnClipboard(const std::string& text) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    std::memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
+    GlobalUnlock(block);
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    SetClipboardData(CF_TEXT, block);
+    CloseClipboard();
+}

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Brings up (start) or tears down (stop) the Wine session that the Windows tests share:
+# one Xvfb display and one persistent wineserver on a prefix inside the build tree.
+# Writes DIR/env.sh for run.sh and the end-to-end scripts; stops only what it started.
+set -euo pipefail
+action=$1
+dir=$2
+mkdir -p "$dir"
+env_file=$dir/env.sh
+
+start() {
+    local display=
+    for n in $(seq 90 140); do
+        if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then display=$n; break; fi
+    done
+    [ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+    # Every daemon gets its own descriptors: CTest waits until the test's output pipe closes.
+    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >"$dir/xvfb.log" 2>&1 &
+    local xvfb_pid=$!
+    for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
+    cat >"$env_file" <<ENV
+export DISPLAY=:$display
+export XVFB_PID=$xvfb_pid
+export WINEPREFIX=$dir/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINE=/usr/lib/wine/wine64
+ENV
+    # shellcheck source=/dev/null
+    . "$env_file"
+    if [ ! -e "$WINEPREFIX/system.reg" ]; then
+        "$WINE" wineboot -i </dev/null >/dev/null 2>&1
+        /usr/lib/wine/wineserver -w
+        # Without a window manager Wine waits about 1.5 s whenever a window hides; unmanaged
+        # windows drawn by Wine itself avoid that. A crash must fail the test, not open a dialog.
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+        "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        /usr/lib/wine/wineserver -w
+    fi
+    /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
+    # The first program of a session starts Wine's own services, which live on with the
+    # server; started here, they do not hold a test's output open.
+    "$WINE" cmd /c exit </dev/null >/dev/null 2>&1
+    echo "wine session up on :$display (Xvfb pid $xvfb_pid)"
+}
+
+stop() {
+    [ -e "$env_file" ] || exit 0
+    # shellcheck source=/dev/null
+    . "$env_file"
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    kill "$XVFB_PID" 2>/dev/null || true
+    rm -f "$env_file"
+    echo "wine session down"
+}
+
+"$action"
