@@ -1,0 +1,35 @@
+# Shared by scripts/test and scripts/run: installs what is missing and builds.
+# Sourced, not run.
+
+VARNHOLT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+VARNHOLT_PACKAGES=(cmake ninja-build mingw-w64 wine wine64 xvfb xauth xdotool xclip imagemagick
+                   x11-xkb-utils x11-utils clang libclang-rt-14-dev googletest libbenchmark-dev python3)
+
+# Installs the packages that are not there yet; a set-up machine costs one dpkg query.
+install_missing_packages() {
+    local missing=()
+    for package in "${VARNHOLT_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "installing: ${missing[*]}"
+    local sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# configure_build DIR [cmake arguments...]
+configure_build() {
+    local dir=$1
+    shift
+    [ -f "$VARNHOLT_ROOT/build/$dir/build.ninja" ] ||
+        cmake -S "$VARNHOLT_ROOT" -B "$VARNHOLT_ROOT/build/$dir" -G Ninja "$@" >/dev/null
+}
+
+configure_windows_builds() {
+    configure_build i686 -DCMAKE_TOOLCHAIN_FILE="$VARNHOLT_ROOT/cmake/toolchain-i686-mingw.cmake" \
+        -DVARNHOLT_TESTS=OFF
+    configure_build x86_64 -DCMAKE_TOOLCHAIN_FILE="$VARNHOLT_ROOT/cmake/toolchain-x86_64-mingw.cmake"
+}

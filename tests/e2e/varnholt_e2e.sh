@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Uses varnholt.exe as a person would, under Wine on the test session's X display: types the
+# keywords with real keystrokes, clicks the option buttons, the check box, the paste button and
+# the link with the real pointer, reads the message boxes and the clipboard, closes the window
+# with Alt+F4 and with the close button, and checks the exit codes.
+# Arguments: WINE_DIR VARNHOLT_EXE WINDOW_PROBE_EXE FAKE_BROWSER_EXE OUTPUT_DIR
+set -euo pipefail
+wine_dir=$1 program=$2 probe=$3 fake_browser=$4 out=$5
+# shellcheck source=/dev/null
+. "$wine_dir/env.sh"
+mkdir -p "$out"
+rm -f "$out"/*.png "$out"/*.bin "$out"/browser-record.txt
+
+PROBE=$probe OUT=$out
+# shellcheck source=scripts/drive.sh
+. "$(dirname "$0")/../../scripts/drive.sh"
+
+# The registered browser is the fake one, which records the command line it was given.
+"$WINE" reg add 'HKCR\htmlfile\shell\open\command' /ve /f \
+    /d "\"$(windows_path "$fake_browser")\" \"%1\"" >/dev/null 2>&1
+export FAKE_BROWSER_RECORD=$out/browser-record.txt
+
+start_program "$program"
+import -window root "$out/started.png"
+[ "$(control_checked 1010)" = 1 ] && [ "$(control_checked 1011)" = 0 ] && [ "$(control_checked 1013)" = 0 ] ||
+    fail "initial option states"
+
+# Nothing typed yet: the paste button asks for keyword 1 and leaves the clipboard alone.
+printf 'untouched' | xclip -selection clipboard -i
+click_control 1009
+expect_box "Need to enter Keyword 1.  Try again." icon
+[ "$(xclip -o -selection clipboard)" = untouched ] || fail "a rejected press changed the clipboard"
+
+type_keyword 1001 blue
+click_control 1009
+expect_box "Need at least two keywords. Enter Keyword 2." icon
+
+type_keyword 1004 running
+type_keyword 1006 shoes
+# Escape and Enter in an edit box are ignored: no box, the window stays.
+xdotool key Escape Return
+sleep 0.3
+no_box_open || fail "Escape or Enter in an edit box did something: $(probe boxes)"
+window_visible || fail "Escape or Enter closed the window"
+
+click_control 1011
+click_control 1013
+[ "$(control_checked 1010)" = 0 ] && [ "$(control_checked 1011)" = 1 ] && [ "$(control_checked 1013)" = 1 ] ||
+    fail "option states after the clicks"
+click_control 1009
+wait_for "the confirmation" box_open
+import -window root "$out/confirmation.png"
+expect_box "The text is in the clipboard (ready for pasting)." none
+
+probe clipboard "$(windows_path "$out/clipboard.bin")"
+printf '[blue running shoes]\r\n[blue shoes running]\r\n[shoes blue running]\r\n[shoes running blue]\r\n[running shoes blue]\r\n[running blue shoes]\r\n[running shoes]\r\n[shoes running]\r\n[blue running]\r\n[running blue]\r\n[shoes blue]\r\n[blue shoes]\0' \
+    >"$out/expected.bin"
+cmp "$out/clipboard.bin" "$out/expected.bin" || fail "clipboard CF_TEXT bytes differ from the expected text"
+
+click_control 1010
+click_control 1009
+expect_box "The text is in the clipboard (ready for pasting)." none
+[ "$(xclip -o -selection clipboard | head -n 1)" = '"blue running shoes"' ] || fail "quotes not used"
+
+# The link opens the site in the registered browser, once per click.
+click_control 1012
+wait_for "the browser to start" test -s "$FAKE_BROWSER_RECORD"
+grep -qx 'http://example.com/' "$FAKE_BROWSER_RECORD" || fail "browser got: $(cat "$FAKE_BROWSER_RECORD")"
+no_box_open || fail "a box after the link click"
+
+xdotool key alt+F4
+expect_exit_zero "Alt+F4"
+
+start_program "$program"
+click_at $(probe close-button)
+expect_exit_zero "the close button"
+echo "end-to-end run passed"
