@@ -1,5 +1,7 @@
 #include "tests/support/win_test_support.h"
 
+#include <psapi.h>
+
 #include <cstring>
 
 namespace {
@@ -100,4 +102,12 @@ void PutSentinelOnClipboard(const std::string& text) {
     EmptyClipboard();
     SetClipboardData(CF_TEXT, block);
     CloseClipboard();
+}
+
+SIZE_T PrivateBytesInUse() {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof counters);
+    return counters.PrivateUsage;
 }

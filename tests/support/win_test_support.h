@@ -48,3 +48,6 @@ std::string ReadClipboardTextBlock();
 // Puts the text on the clipboard as CF_TEXT (with its NUL) from the test itself, so that a
 // test can see whether the code under test replaced it.
 void PutSentinelOnClipboard(const std::string& text);
+
+// The process's private bytes (PrivateUsage), for tests that check that nothing leaks.
+SIZE_T PrivateBytesInUse();
