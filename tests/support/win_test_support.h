@@ -49,5 +49,5 @@ std::string ReadClipboardTextBlock();
 // test can see whether the code under test replaced it.
 void PutSentinelOnClipboard(const std::string& text);
 
-// The process's private bytes (PrivateUsage), for tests that check that nothing leaks.
+// The process's private committed bytes, for tests that check that nothing leaks.
 SIZE_T PrivateBytesInUse();
