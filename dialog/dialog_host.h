@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 // The callback sees the dialog's messages (all but WM_ACTIVATE). Nonzero: handled;
@@ -24,22 +25,47 @@ struct ControlSpec {
     DWORD exStyle;
 };
 
+// Longest caption the template carries, in characters; longer ones are cut.
+constexpr std::size_t kMaxDialogCaption = 256;
+
+// The in-memory template CreateDialogWindow hands to the platform, as 16-bit words: the
+// DLGTEMPLATE header, no menu, the dialog class, the caption and the font ("MS Sans Serif"
+// 8). The words start on a DWORD boundary, as the platform requires.
+struct DialogTemplate {
+    static constexpr std::size_t kCapacity = 9 + 2 + kMaxDialogCaption + 1 + 1 + 14;
+    alignas(DWORD) WORD words[kCapacity];
+    std::size_t size;  // words in use
+};
+
+// The template for these values: style 0 stands for a captioned pop-up with a system menu
+// and a modal frame; the font bits are always set, WS_VISIBLE and DS_SYSMODAL never (the
+// window is created hidden); x or y of -1 centres the dialog. An empty caption becomes a
+// single blank. The caption ends at its first NUL byte.
+DialogTemplate BuildDialogTemplate(const std::string& caption, int x, int y, int width,
+                                   int height, DWORD style, DWORD exStyle);
+
 // Creates the dialog hidden and modeless; null when the platform refuses it.
 // x or y of -1 centres it.
 HWND CreateDialogWindow(HWND parent, const std::string& caption, int x, int y, int width,
                         int height, DWORD style, DWORD exStyle);
 
 // Creates the control with the kind's style rules and gives it the dialog's font.
+// Null when the control cannot be created (for example an unregistered class).
 HWND AddControl(HWND dialog, const ControlSpec& control);
 
-// Loads the icon resource at 32x32 and 16x16 as the window's big and small icon.
+// Loads the icon resource at 32x32 and 16x16 as the window's big and small icon; the
+// window owns them until it is destroyed. A missing resource leaves the icons as they are.
 void SetDialogIcon(HWND dialog, const char* resourceName);
 
 // Calls the callback with WM_INITDIALOG and WM_SIZE, shows the dialog and runs its messages
-// until the window is gone; the end result lands in *result.
+// until the window is gone; the end result lands in *result. An owner window is disabled
+// while the dialog runs.
 void RunDialogModal(HWND dialog, DialogCallback callback, int* result);
 
 // Closes the dialog: WM_CLOSE to the callback, the result stored, the window destroyed.
 void EndDialogWithResult(HWND dialog, int result);
+
+// The process's active dialog (the last one this layer saw activated), or null.
+HWND ActiveDialogWindow();
 
 INT_PTR CALLBACK DialogHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
