@@ -1,0 +1,138 @@
+// Time of one generate press with four 32 KiB keywords and subsets (reading the edit boxes,
+// building the text, putting it on the clipboard), against the builder alone. The
+// confirmation box is stopped from being created, and the press is timed up to that moment.
+// Run by hand under Wine: generate_command_benchmark.exe [presses]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/control_ids.h"
+#include "dialog/dialog_host.h"
+#include "generator/generate_command.h"
+#include "generator/permutation_text.h"
+#include "services/clipboard.h"
+
+namespace {
+
+constexpr size_t kKeywordLength = 32 * 1024;
+
+LARGE_INTEGER boxMoment;
+int boxesStopped = 0;
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+// Notes when the confirmation box is about to be created and stops its creation.
+LRESULT CALLBACK StopMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        char className[16] = {};
+        GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className);
+        if (std::strcmp(className, "#32770") == 0) {
+            boxMoment = Now();
+            ++boxesStopped;
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+struct Figures {
+    double median;
+    double fastest;
+};
+
+Figures Summarise(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.front()};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int presses = argc > 1 ? std::max(1, std::atoi(argv[1])) : 25;
+
+    KeywordList keywords;
+    const int keywordIds[] = {IDC_KEYWORD1, IDC_KEYWORD2, IDC_KEYWORD3, IDC_KEYWORD4};
+    HWND dialog = CreateDialogWindow(nullptr, "Varnholt", 69, 74, 195, 117, 0x90CA0054,
+                                     WS_EX_WINDOWEDGE);
+    for (size_t k = 0; k < 4; ++k) {
+        HWND edit = AddControl(dialog, {ControlKind::EditBox, nullptr, keywordIds[k], "", 55,
+                                        static_cast<int>(5 + 15 * k), 120, 15, 0, 0});
+        SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
+        keywords.words[k].assign(kKeywordLength, static_cast<char>('a' + k));
+        SetWindowTextA(edit, keywords.words[k].c_str());
+        if (GetWindowTextLengthA(edit) != static_cast<int>(kKeywordLength)) {
+            std::printf("keyword %zu holds %d bytes, not %zu\n", k + 1, GetWindowTextLengthA(edit),
+                        kKeywordLength);
+            return 1;
+        }
+    }
+    AddControl(dialog, {ControlKind::OptionButton, nullptr, IDC_QUOTES, "Quotes", 5, 70, 45, 15,
+                        WS_GROUP | WS_TABSTOP | BS_LEFT | BS_VCENTER, 0});
+    AddControl(dialog, {ControlKind::OptionButton, nullptr, IDC_BRACKETS, "Brackets", 5, 85, 45,
+                        15, 0, 0});
+    AddControl(dialog, {ControlKind::CheckBox, nullptr, IDC_SUBSETS, "Include Subsets", 125, 100,
+                        65, 15, 0, 0});
+    CheckRadioButton(dialog, IDC_QUOTES, IDC_BRACKETS, IDC_QUOTES);
+    CheckDlgButton(dialog, IDC_SUBSETS, BST_CHECKED);
+
+    std::vector<double> builder, clipboard, press;
+    size_t textBytes = 0;
+    for (int run = 0; run < presses; ++run) {
+        const LARGE_INTEGER start = Now();
+        const std::string text = BuildPermutationText(keywords, kQuoteDelimiters, true);
+        const LARGE_INTEGER built = Now();
+        const int placed = CopyTextToClipboard(text);
+        const LARGE_INTEGER copied = Now();
+        if (!placed) {
+            std::printf("the clipboard refused the text\n");
+            return 1;
+        }
+        textBytes = text.size();
+        builder.push_back(Milliseconds(start, built));
+        clipboard.push_back(Milliseconds(built, copied));
+    }
+
+    HHOOK hook = SetWindowsHookExA(WH_CBT, StopMessageBoxes, nullptr, GetCurrentThreadId());
+    for (int run = 0; run < presses; ++run) {
+        const int stoppedBefore = boxesStopped;
+        const LARGE_INTEGER start = Now();
+        GeneratePermutations(dialog, BN_CLICKED);
+        if (boxesStopped != stoppedBefore + 1) {
+            std::printf("the press showed no box\n");
+            return 1;
+        }
+        press.push_back(Milliseconds(start, boxMoment));
+    }
+    UnhookWindowsHookEx(hook);
+    DestroyWindow(dialog);
+
+    const Figures builderFigures = Summarise(builder);
+    const Figures clipboardFigures = Summarise(clipboard);
+    const Figures pressFigures = Summarise(press);
+    std::printf("four keywords of %zu bytes with subsets: %zu bytes of text, %d runs each\n",
+                kKeywordLength, textBytes, presses);
+    std::printf("builder alone:                 median %8.2f ms, fastest %8.2f ms\n",
+                builderFigures.median, builderFigures.fastest);
+    std::printf("clipboard writer alone:        median %8.2f ms, fastest %8.2f ms\n",
+                clipboardFigures.median, clipboardFigures.fastest);
+    std::printf("generate press (box left out): median %8.2f ms, fastest %8.2f ms\n",
+                pressFigures.median, pressFigures.fastest);
+    std::printf("press / builder (medians): %.1f\n", pressFigures.median / builderFigures.median);
+    return 0;
+}
