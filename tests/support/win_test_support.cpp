@@ -13,18 +13,17 @@ std::string WindowText(HWND window) {
     return buffer;
 }
 
+BOOL CALLBACK NoteShownIcon(HWND child, LPARAM found) {
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+        SendMessageA(child, STM_GETICON, 0, 0) != 0) {
+        *reinterpret_cast<bool*>(found) = true;
+    }
+    return TRUE;
+}
+
 bool HasIconControl(HWND box) {
     bool found = false;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) -> BOOL {
-            if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-                SendMessageA(child, STM_GETICON, 0, 0) != 0) {
-                *reinterpret_cast<bool*>(param) = true;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(box, NoteShownIcon, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 }  // namespace
