@@ -1,6 +1,7 @@
 // Varnholt's entry: COM for the thread (the link label allocates its state with the task
 // allocator), the link label class, then the main dialog until the user closes it.
 #include <windows.h>
+#include <objbase.h>
 
 #include "app/main_dialog.h"
 #include "controls/link_label.h"

@@ -53,6 +53,10 @@ expect_box() {
 expect_exit_zero() {
     local status=0
     for _ in $(seq 100); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$program_pid" 2>/dev/null; then
+        kill "$program_pid"
+        fail "still running after $1"
+    fi
     wait "$program_pid" || status=$?
     [ "$status" -eq 0 ] || fail "exit code $status after $1"
 }
