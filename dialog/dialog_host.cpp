@@ -9,7 +9,7 @@
 namespace {
 
 constexpr DWORD kDefaultDialogStyle =
-    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK;
+    WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK;
 constexpr DWORD kAddedDialogStyle = DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK;
 constexpr DWORD kRemovedDialogStyle = WS_VISIBLE | DS_SYSMODAL;
 constexpr WORD kFontPointSize = 8;

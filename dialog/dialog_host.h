@@ -37,10 +37,10 @@ struct DialogTemplate {
     std::size_t size;  // words in use
 };
 
-// The template for these values: style 0 stands for a captioned pop-up with a system menu
-// and a modal frame; the font bits are always set, WS_VISIBLE and DS_SYSMODAL never (the
-// window is created hidden); x or y of -1 centres the dialog. An empty caption becomes a
-// single blank. The caption ends at its first NUL byte.
+// The template for these values: style 0 stands for a captioned pop-up with a modal frame;
+// the font bits are always set, WS_VISIBLE and DS_SYSMODAL never (the window is created
+// hidden); x or y of -1 centres the dialog. The caption ends at its first NUL byte and is
+// read in the system code page; an empty one becomes a single blank.
 DialogTemplate BuildDialogTemplate(const std::string& caption, int x, int y, int width,
                                    int height, DWORD style, DWORD exStyle);
 
