@@ -54,10 +54,12 @@ std::vector<std::string> SplitAtUrl(const std::string& line, const std::string& 
     return pieces;
 }
 
-void CheckUrlPlacement(const std::string& command, const std::string& url, const std::string& line) {
+void CheckUrlPlacement(const std::string& command, const std::string& url,
+                       const std::string& line) {
     const size_t placeholders = CountOf(command, "%1");
     if (placeholders == 0) {
-        const bool endsWithBlank = !command.empty() && (command.back() == ' ' || command.back() == '\t');
+        const bool endsWithBlank =
+            !command.empty() && (command.back() == ' ' || command.back() == '\t');
         Require(line == command + (endsWithBlank ? "" : " ") + url);
         return;
     }
@@ -72,8 +74,9 @@ void CheckUrlPlacement(const std::string& command, const std::string& url, const
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const unsigned long type = input.ConsumeBool() ? input.ConsumeIntegralInRange<unsigned long>(0, 12)
-                                                   : input.ConsumeIntegral<uint32_t>();
+    const unsigned long type = input.ConsumeBool()
+                                   ? input.ConsumeIntegralInRange<unsigned long>(0, 12)
+                                   : input.ConsumeIntegral<uint32_t>();
     std::string url = input.ConsumeRandomLengthString(128);
     const bool markedUrl = input.ConsumeBool();
     if (markedUrl) {
@@ -103,6 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(line.has_value() != onlyBlanks);
     if (!line) return 0;
     Require(line->find(url) != std::string::npos);
-    if (markedUrl && command.find(kUrlMark) == std::string::npos) CheckUrlPlacement(command, url, *line);
+    if (markedUrl && command.find(kUrlMark) == std::string::npos) {
+        CheckUrlPlacement(command, url, *line);
+    }
     return 0;
 }

@@ -1,1 +1,378 @@
-// placeholder: written by its owner
+#include "services/browser_launcher.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/win_test_support.h"
+
+namespace {
+
+constexpr char kCommandKey[] = "htmlfile\\shell\\open\\command";
+constexpr wchar_t kCommandKeyW[] = L"htmlfile\\shell\\open\\command";
+const std::string kUrl = "http://www.varnholt.example/shop?item=1&note=a%20b";
+
+struct RegistryKey {
+    HKEY handle = nullptr;
+    ~RegistryKey() {
+        if (handle) RegCloseKey(handle);
+    }
+};
+
+// The browser command as the test found it (read and written back as stored, through the
+// wide functions), put back however the test ends.
+class SavedBrowserCommand {
+public:
+    SavedBrowserCommand() {
+        RegistryKey key;
+        keyExisted_ = RegOpenKeyExW(HKEY_CLASSES_ROOT, kCommandKeyW, 0, KEY_QUERY_VALUE,
+                                    &key.handle) == ERROR_SUCCESS;
+        DWORD size = 0;
+        if (!keyExisted_ ||
+            RegQueryValueExW(key.handle, L"", nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) {
+            return;
+        }
+        value_.resize(size);
+        valueExisted_ = RegQueryValueExW(key.handle, L"", nullptr, &type_, value_.data(), &size) ==
+                        ERROR_SUCCESS;
+        value_.resize(size);
+    }
+    SavedBrowserCommand(const SavedBrowserCommand&) = delete;
+    SavedBrowserCommand& operator=(const SavedBrowserCommand&) = delete;
+    ~SavedBrowserCommand() {
+        if (!keyExisted_) {
+            RegDeleteKeyW(HKEY_CLASSES_ROOT, kCommandKeyW);
+            return;
+        }
+        RegistryKey key;
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, kCommandKeyW, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key.handle, nullptr) != ERROR_SUCCESS) {
+            return;
+        }
+        if (valueExisted_) {
+            RegSetValueExW(key.handle, L"", 0, type_, value_.data(),
+                           static_cast<DWORD>(value_.size()));
+        } else {
+            RegDeleteValueW(key.handle, L"");
+        }
+    }
+
+private:
+    bool keyExisted_ = false;
+    bool valueExisted_ = false;
+    DWORD type_ = REG_NONE;
+    std::vector<BYTE> value_;
+};
+
+void StoreBrowserCommand(DWORD type, const std::string& bytes) {
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, kCommandKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &key.handle, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key.handle, "", 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS);
+}
+
+// Every process this test process starts joins its job, so the job's count says how many
+// the launcher started, whether they still run or not.
+HANDLE ProcessJob() {
+    static const HANDLE job = [] {
+        HANDLE created = CreateJobObjectA(nullptr, nullptr);
+        AssignProcessToJobObject(created, GetCurrentProcess());
+        return created;
+    }();
+    return job;
+}
+
+JOBOBJECT_BASIC_ACCOUNTING_INFORMATION JobAccounting() {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    QueryInformationJobObject(ProcessJob(), JobObjectBasicAccountingInformation, &accounting,
+                              sizeof accounting, nullptr);
+    return accounting;
+}
+
+// Counted by trying every handle value the test's few handles can have: Wine's
+// GetProcessHandleCount answers 0.
+size_t OpenHandles() {
+    size_t count = 0;
+    for (UINT_PTR value = 4; value < 0x2000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+std::string OwnDirectory() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    const std::string program = path;
+    return program.substr(0, program.find_last_of('\\') + 1);
+}
+
+std::string Quoted(const std::string& text) {
+    return '"' + text + '"';
+}
+
+// What the stand-in browser wrote about its start: its named items and its arguments.
+struct BrowserRecord {
+    std::map<std::string, std::string> items;
+    std::vector<std::string> args;
+};
+
+BrowserRecord ParseRecord(const std::string& bytes) {
+    BrowserRecord record;
+    size_t from = 0;
+    for (size_t end; (end = bytes.find('\0', from)) != std::string::npos; from = end + 1) {
+        const std::string item = bytes.substr(from, end - from);
+        const size_t equals = item.find('=');
+        const std::string name = item.substr(0, equals);
+        const std::string value = item.substr(equals + 1);
+        if (name == "arg") {
+            record.args.push_back(value);
+        } else {
+            record.items[name] = value;
+        }
+    }
+    return record;
+}
+
+// A message box's icon handle, 0 when it shows none.
+HICON MessageBoxIcon(HWND box) {
+    HICON icon = nullptr;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM found) -> BOOL {
+            // A box without an icon keeps its icon control, hidden.
+            const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+            if ((style & SS_TYPEMASK) == SS_ICON && (style & WS_VISIBLE)) {
+                *reinterpret_cast<HICON*>(found) =
+                    reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&icon));
+    return icon;
+}
+
+// Each test gets the stand-in browser copied as "fake browser.exe" into a folder of its own
+// whose name has blanks too, so that quoting matters, and an inheritable event it can signal.
+class BrowserLauncher : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH] = {};
+        ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
+        folder_ =
+            std::string(temp) + "varnholt web browser " + std::to_string(GetCurrentProcessId());
+        fake_ = folder_ + "\\fake browser.exe";
+        record_ = folder_ + "\\record";
+        ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+        ASSERT_TRUE(CopyFileA((OwnDirectory() + "fake_browser.exe").c_str(), fake_.c_str(), TRUE));
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        event_ = CreateEventA(&inheritable, TRUE, FALSE, nullptr);
+        ASSERT_NE(event_, nullptr);
+        SetEnvironmentVariableA("VARNHOLT_FAKE_BROWSER_RECORD", record_.c_str());
+        SetEnvironmentVariableA("VARNHOLT_FAKE_BROWSER_EVENT",
+                                std::to_string(reinterpret_cast<UINT_PTR>(event_)).c_str());
+        startedBefore_ = JobAccounting().TotalProcesses;
+    }
+
+    ~BrowserLauncher() override {
+        // The stand-in must have ended before its program file can go.
+        PumpUntil([] { return JobAccounting().ActiveProcesses <= 1; }, 10000);
+        SetEnvironmentVariableA("VARNHOLT_FAKE_BROWSER_RECORD", nullptr);
+        SetEnvironmentVariableA("VARNHOLT_FAKE_BROWSER_EVENT", nullptr);
+        if (event_) CloseHandle(event_);
+        DeleteFileA(record_.c_str());
+        DeleteFileA((record_ + ".partial").c_str());
+        DeleteFileA(fake_.c_str());
+        RemoveDirectoryA(folder_.c_str());
+    }
+
+    DWORD ProcessesStarted() const { return JobAccounting().TotalProcesses - startedBefore_; }
+
+    // Waits for the stand-in's record, takes it and removes it for the next start.
+    std::optional<BrowserRecord> AwaitRecord() {
+        const bool arrived = PumpUntil(
+            [this] { return GetFileAttributesA(record_.c_str()) != INVALID_FILE_ATTRIBUTES; },
+            15000);
+        if (!arrived) return std::nullopt;
+        std::ifstream file(record_, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(file),
+                                std::istreambuf_iterator<char>()};
+        file.close();
+        DeleteFileA(record_.c_str());
+        return ParseRecord(bytes);
+    }
+
+    SavedBrowserCommand savedCommand_;
+    std::string folder_;
+    std::string fake_;
+    std::string record_;
+    HANDLE event_ = nullptr;
+    DWORD startedBefore_ = 0;
+};
+
+TEST_F(BrowserLauncher, StartsRegisteredBrowserWithUrlAsItsOwnArgument) {
+    const std::string program = Quoted(fake_);
+    // Extra arguments that take the command past 256 bytes, and past several KiB.
+    auto padding = [](size_t count) {
+        std::vector<std::string> args;
+        for (size_t i = 0; i < count; ++i) {
+            args.push_back("--pad" + std::to_string(i) + "=" + std::string(40, 'p'));
+        }
+        return args;
+    };
+    auto joined = [](const std::vector<std::string>& args) {
+        std::string text;
+        for (const std::string& arg : args) text += " " + arg;
+        return text;
+    };
+    const std::vector<std::string> somePads = padding(6);    // about 290 bytes
+    const std::vector<std::string> manyPads = padding(120);  // about 6 KiB
+
+    struct Case {
+        std::string stored;
+        std::string commandLine;
+        std::vector<std::string> padding;
+    };
+    const Case cases[] = {
+        {program + " \"%1\"" + '\0', program + " " + Quoted(kUrl), {}},
+        {program + " %1" + '\0', program + " " + kUrl, {}},
+        {program + '\0', program + " " + kUrl, {}},
+        {program + " " + '\0', program + " " + kUrl, {}},
+        {program + " \"%1\"", program + " " + Quoted(kUrl), {}},  // stored without its NUL
+        {program + joined(somePads) + " \"%1\"" + '\0',
+         program + joined(somePads) + " " + Quoted(kUrl), somePads},
+        {program + joined(manyPads) + '\0', program + joined(manyPads) + " " + kUrl, manyPads},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored.substr(0, 120));
+        StoreBrowserCommand(REG_SZ, c.stored);
+        const DWORD startedBefore = ProcessesStarted();
+        MessageBoxCapture capture;
+        const size_t handlesBefore = OpenHandles();
+        OpenUrlInDefaultBrowser(kUrl);
+        EXPECT_TRUE(capture.boxes.empty());
+        EXPECT_EQ(ProcessesStarted() - startedBefore, 1u);
+        EXPECT_EQ(OpenHandles(), handlesBefore) << "key, process and thread handles closed";
+
+        const std::optional<BrowserRecord> record = AwaitRecord();
+        ASSERT_TRUE(record) << "the browser wrote no record";
+        EXPECT_EQ(record->items.at("command"), c.commandLine);
+        std::vector<std::string> expectedArgs{fake_};
+        expectedArgs.insert(expectedArgs.end(), c.padding.begin(), c.padding.end());
+        expectedArgs.push_back(kUrl);
+        EXPECT_EQ(record->args, expectedArgs);
+        EXPECT_EQ(std::count(record->args.begin(), record->args.end(), kUrl), 1);
+    }
+}
+
+TEST_F(BrowserLauncher, StartsBrowserWithCallersSettingsAndWithoutSystemErrorBoxes) {
+    StoreBrowserCommand(REG_SZ, Quoted(fake_) + " \"%1\"" + '\0');
+    char callerDirectory[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof callerDirectory, callerDirectory);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
+    const UINT callerErrorMode = SetErrorMode(SEM_NOGPFAULTERRORBOX);
+
+    OpenUrlInDefaultBrowser(kUrl);
+    const UINT errorModeAfter = GetErrorMode();
+    SetErrorMode(callerErrorMode);
+    SetCurrentDirectoryA(callerDirectory);
+
+    EXPECT_EQ(errorModeAfter, static_cast<UINT>(SEM_NOGPFAULTERRORBOX))
+        << "the caller's error mode is back";
+    const std::optional<BrowserRecord> record = AwaitRecord();
+    ASSERT_TRUE(record) << "the browser wrote no record";
+    EXPECT_EQ(record->items.at("flags"), std::to_string(STARTF_USESHOWWINDOW));
+    EXPECT_EQ(record->items.at("show"), std::to_string(SW_SHOWNORMAL));
+    EXPECT_EQ(record->items.at("directory"), folder_);
+    EXPECT_EQ(record->items.at("event"), "1") << "handles are inherited";
+    EXPECT_EQ(WaitForSingleObject(event_, 0), WAIT_OBJECT_0);
+}
+
+TEST_F(BrowserLauncher, ExpandsEnvironmentReferencesOfExpandableCommandButNotOfUrl) {
+    SetEnvironmentVariableA("VARNHOLT_WEB_FOLDER", folder_.c_str());
+    StoreBrowserCommand(
+        REG_EXPAND_SZ, "\"%VARNHOLT_WEB_FOLDER%\\fake browser.exe\" \"%1\"" + std::string(1, '\0'));
+    const std::string url = "http://www.varnholt.example/%VARNHOLT_WEB_FOLDER%/%41";
+
+    OpenUrlInDefaultBrowser(url);
+    SetEnvironmentVariableA("VARNHOLT_WEB_FOLDER", nullptr);
+
+    const std::optional<BrowserRecord> record = AwaitRecord();
+    ASSERT_TRUE(record) << "the browser wrote no record";
+    EXPECT_EQ(record->items.at("command"), Quoted(fake_) + " " + Quoted(url));
+    EXPECT_EQ(record->args, (std::vector<std::string>{fake_, url}));
+}
+
+TEST_F(BrowserLauncher, ReportsMissingRegistrationWithStopIconAndStartsNothing) {
+    const std::string command = Quoted(fake_) + " \"%1\"";
+    struct Case {
+        const char* what;
+        std::function<void()> setUp;
+    };
+    const Case cases[] = {
+        {"no key", [] { RegDeleteKeyA(HKEY_CLASSES_ROOT, kCommandKey); }},
+        {"no default value",
+         [] {
+             StoreBrowserCommand(REG_SZ, "x");
+             RegistryKey key;
+             RegOpenKeyExA(HKEY_CLASSES_ROOT, kCommandKey, 0, KEY_SET_VALUE, &key.handle);
+             RegDeleteValueA(key.handle, "");
+         }},
+        {"a number", [] { StoreBrowserCommand(REG_DWORD, std::string("\x01\x00\x00\x00", 4)); }},
+        {"command bytes stored as binary",
+         [&] { StoreBrowserCommand(REG_BINARY, command + '\0'); }},
+        {"an empty command", [] { StoreBrowserCommand(REG_SZ, std::string(1, '\0')); }},
+    };
+    const HICON stopIcon = LoadIconA(nullptr, IDI_HAND);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.setUp();
+        MessageBoxCapture capture;
+        HICON shownIcon = nullptr;
+        capture.onShow = [&](const CapturedMessageBox& box) {
+            shownIcon = MessageBoxIcon(box.window);
+            MessageBoxCapture::Close(box.window);
+        };
+
+        const size_t handlesBefore = OpenHandles();
+        OpenUrlInDefaultBrowser(kUrl);
+
+        EXPECT_EQ(OpenHandles(), handlesBefore) << "the key is closed";
+        ASSERT_EQ(capture.boxes.size(), 1u);
+        EXPECT_EQ(capture.boxes[0].text, "Cannot find default Internet browser");
+        EXPECT_EQ(capture.boxes[0].caption, "Varnholt");
+        EXPECT_EQ(capture.boxes[0].owner, nullptr);
+        EXPECT_EQ(shownIcon, stopIcon);
+        EXPECT_EQ(ProcessesStarted(), 0u);
+    }
+}
+
+TEST_F(BrowserLauncher, BrowserThatCannotStartIsNotReported) {
+    StoreBrowserCommand(REG_SZ, Quoted(folder_ + "\\no such browser.exe") + " \"%1\"" + '\0');
+    const UINT callerErrorMode = SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    MessageBoxCapture capture;
+    const size_t handlesBefore = OpenHandles();
+
+    OpenUrlInDefaultBrowser(kUrl);
+    const UINT errorModeAfter = GetErrorMode();
+    SetErrorMode(callerErrorMode);
+
+    EXPECT_EQ(OpenHandles(), handlesBefore);
+    EXPECT_TRUE(capture.boxes.empty());
+    EXPECT_EQ(ProcessesStarted(), 0u);
+    EXPECT_EQ(errorModeAfter, static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+}
+
+}  // namespace
