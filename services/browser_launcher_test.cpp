@@ -152,9 +152,7 @@ HICON MessageBoxIcon(HWND box) {
     EnumChildWindows(
         box,
         [](HWND child, LPARAM found) -> BOOL {
-            // A box without an icon keeps its icon control, hidden.
-            const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
-            if ((style & SS_TYPEMASK) == SS_ICON && (style & WS_VISIBLE)) {
+            if ((GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
                 *reinterpret_cast<HICON*>(found) =
                     reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
             }
