@@ -210,17 +210,21 @@ INT_PTR OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
     return FALSE;
 }
 
-INT_PTR OnSysCommand(HWND window, WPARAM wParam) {
+// The callback's nonzero result becomes the message result, unless the callback stored one
+// itself; FALSE leaves the message to the platform's default dialog processing.
+INT_PTR ForwardToCallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const INT_PTR handled = CallCallback(window, message, wParam, lParam);
+    if (!handled) return FALSE;
+    if (GetWindowLongPtrA(window, DWLP_MSGRESULT) == 0) SetWindowLongPtrA(window, DWLP_MSGRESULT, handled);
+    return handled;
+}
+
+INT_PTR OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (const INT_PTR handled = ForwardToCallback(window, WM_SYSCOMMAND, wParam, lParam)) return handled;
     // The low four bits of a system command are the platform's own.
     if ((wParam & 0xFFF0) != SC_CLOSE) return FALSE;
     EndDialogWithResult(window, 0);
     return TRUE;
-}
-
-// A message result that the callback stored itself wins over its return value.
-INT_PTR KeepMessageResult(HWND window, INT_PTR result) {
-    if (GetWindowLongPtrA(window, DWLP_MSGRESULT) == 0) SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
-    return result;
 }
 
 }  // namespace
@@ -290,8 +294,8 @@ void SetDialogIcon(HWND dialog, const char* resourceName) {
 }
 
 void RunDialogModal(HWND dialog, DialogCallback callback, int* result) {
-    const DialogRecord* created = FindRecord(dialog);
-    SendOpeningMessages(dialog, callback, created ? created->showCommand : SW_SHOW);
+    const DialogRecord* beforeOpening = FindRecord(dialog);
+    SendOpeningMessages(dialog, callback, beforeOpening ? beforeOpening->showCommand : SW_SHOW);
     // Looked up again: the opening calls may have closed the dialog.
     DialogRecord* record = FindRecord(dialog);
     if (!record) return;
@@ -331,14 +335,9 @@ HWND ActiveDialogWindow() {
 INT_PTR CALLBACK DialogHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_ACTIVATE: return OnActivate(window, wParam);
+        case WM_SYSCOMMAND: return OnSysCommand(window, wParam, lParam);
         case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
-    }
-    if (const INT_PTR handled = CallCallback(window, message, wParam, lParam)) {
-        return KeepMessageResult(window, handled);
-    }
-    // Everything else, the WM_CTLCOLOR messages included, gets the platform's defaults.
-    switch (message) {
-        case WM_SYSCOMMAND: return OnSysCommand(window, wParam);
-        default: return FALSE;
+        // The WM_CTLCOLOR messages too: FALSE keeps the platform's colours.
+        default: return ForwardToCallback(window, message, wParam, lParam);
     }
 }

@@ -68,4 +68,6 @@ void EndDialogWithResult(HWND dialog, int result);
 // The process's active dialog (the last one this layer saw activated), or null.
 HWND ActiveDialogWindow();
 
+// The dialogs' dialog procedure: hands every message but WM_ACTIVATE to the attached callback
+// and, when the callback leaves it, closes the dialog on the system Close command only.
 INT_PTR CALLBACK DialogHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
