@@ -22,9 +22,10 @@ box_open() { [ -n "$(box_line)" ]; }
 no_box_open() { [ -z "$(box_line)" ]; }
 windows_path() { "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
-# start_program EXE: starts it in the background (program_pid) and waits for its window.
+# start_program EXE [ARGUMENTS...]: starts it in the background (program_pid) and waits for
+# its window.
 start_program() {
-    "$WINE" "$1" >"$OUT/program.log" 2>&1 &
+    "$WINE" "$@" >"$OUT/program.log" 2>&1 &
     program_pid=$!
     wait_for "the main window" window_visible
 }

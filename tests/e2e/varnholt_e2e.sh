@@ -76,7 +76,9 @@ click_control 1002
 xdotool key alt+F4
 expect_exit_zero "Alt+F4"
 
-start_program "$program"
+# Arguments change nothing: the same window, in the same state, and the close button ends it.
+start_program "$program" /brackets --subsets keyword
+[ "$(control_checked 1010)" = 1 ] && [ "$(control_checked 1013)" = 0 ] || fail "arguments changed the options"
 click_at $(probe close-button)
 expect_exit_zero "the close button"
 echo "end-to-end run passed"

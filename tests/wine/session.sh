@@ -9,6 +9,8 @@ mkdir -p "$dir"
 env_file=$dir/env.sh
 
 start() {
+    # A session left behind by an interrupted run in this folder is ended first.
+    [ -e "$env_file" ] && stop >/dev/null
     local display=
     for n in $(seq 90 140); do
         if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then display=$n; break; fi
