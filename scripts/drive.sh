@@ -2,7 +2,12 @@
 # X display, and window_probe.exe to read windows and the clipboard. Sourced, not run.
 # Needs: the Wine session's env.sh sourced, PROBE (window_probe.exe), OUT (a folder for logs).
 
-fail() { echo "FAIL: $*" >&2; import -window root "$OUT/failure.png" 2>/dev/null || true; exit 1; }
+fail() {
+    echo "FAIL: $*" >&2
+    import -window root "$OUT/failure.png" 2>/dev/null || true
+    [ -n "${program_pid:-}" ] && kill "$program_pid" 2>/dev/null
+    exit 1
+}
 probe() { "$WINE" "$PROBE" "$@" 2>/dev/null | tr -d '\r'; }
 
 # wait_for DESCRIPTION COMMAND...: retries the command for up to ten seconds.
@@ -15,6 +20,7 @@ wait_for() {
 window_visible() { [ "$(probe window | cut -d' ' -f1)" = 1 ]; }
 control_point() { probe controls | awk -v id="$1" '$1 == id { print $2, $3 }'; }
 control_checked() { probe controls | awk -v id="$1" '$1 == id { print $4 }'; }
+control_text() { probe controls | awk -v id="$1" '$1 == id' | cut -d' ' -f5-; }
 click_at() { xdotool mousemove --sync "$1" "$2" click 1; }
 click_control() { click_at $(control_point "$1"); }
 box_line() { probe boxes | head -n 1; }

@@ -1,6 +1,6 @@
 // Looks at a running Varnholt from another process, for the end-to-end scripts:
 //   window            the main window: "visible x y width height" (screen pixels)
-//   controls          one line per control: "id centre-x centre-y checked"
+//   controls          one line per control: "id centre-x centre-y checked text"
 //   close-button      a screen point on the caption's close button: "x y"
 //   boxes             one line per open message box: "caption|text|icon or none|ok-x ok-y"
 //   clipboard FILE    writes the clipboard's CF_TEXT block (terminating NUL included) to FILE
@@ -26,9 +26,10 @@ POINT Centre(HWND window) {
     return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
+// Asked of the window itself: GetWindowText does not ask another process's windows.
 std::string Text(HWND window) {
     char buffer[1024] = {};
-    GetWindowTextA(window, buffer, sizeof buffer);
+    SendMessageA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
     return buffer;
 }
 
@@ -44,7 +45,8 @@ int PrintControls(HWND main) {
     for (HWND control = GetWindow(main, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         const POINT centre = Centre(control);
         const LRESULT checked = SendMessageA(control, BM_GETCHECK, 0, 0);
-        std::printf("%d %ld %ld %d\n", GetDlgCtrlID(control), centre.x, centre.y, checked == BST_CHECKED);
+        std::printf("%d %ld %ld %d %s\n", GetDlgCtrlID(control), centre.x, centre.y,
+                    checked == BST_CHECKED, Text(control).c_str());
     }
     return 0;
 }
