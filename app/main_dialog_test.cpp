@@ -43,41 +43,18 @@ std::string ClassOf(HWND window) {
     return buffer;
 }
 
-SIZE IconSize(HICON icon) {
-    ICONINFO info{};
-    if (!icon || !GetIconInfo(icon, &info)) return {0, 0};
-    BITMAP bitmap{};
-    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return {bitmap.bmWidth, bitmap.bmHeight};
+// Stores a value that is no command as the browser registration, so that opening the site
+// shows its message box and starts nothing.
+void RegisterNoBrowser() {
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "htmlfile\\shell\\open\\command", 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &key.handle, nullptr),
+              ERROR_SUCCESS);
+    const DWORD notACommand = 1;
+    ASSERT_EQ(RegSetValueExA(key.handle, "", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&notACommand),
+                             sizeof notACommand),
+              ERROR_SUCCESS);
 }
-
-// Points the browser registration at a value that is no command, so that opening the site
-// shows its message box and starts nothing; restores the original on the way out.
-class NoBrowserRegistered {
-public:
-    NoBrowserRegistered() {
-        RegCreateKeyExA(HKEY_CLASSES_ROOT, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        DWORD size = sizeof saved_;
-        hadValue_ = RegQueryValueExA(key_, "", nullptr, &savedType_, saved_, &size) == ERROR_SUCCESS;
-        savedSize_ = size;
-        const DWORD notACommand = 1;
-        RegSetValueExA(key_, "", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&notACommand), sizeof notACommand);
-    }
-    ~NoBrowserRegistered() {
-        if (hadValue_) RegSetValueExA(key_, "", 0, savedType_, saved_, savedSize_);
-        else RegDeleteValueA(key_, "");
-        RegCloseKey(key_);
-    }
-
-private:
-    static constexpr char kKey[] = "htmlfile\\shell\\open\\command";
-    HKEY key_ = nullptr;
-    BYTE saved_[4096] = {};
-    DWORD savedType_ = 0, savedSize_ = 0;
-    bool hadValue_ = false;
-};
 
 TEST_F(MainDialog, WindowIsPlacedStyledAndIconedHidden) {
     EXPECT_EQ(Text(dialog_), "Varnholt");
@@ -172,7 +149,8 @@ TEST_F(MainDialog, ControlsAreCreatedInTableOrderWithTheirLookAndStates) {
 }
 
 TEST_F(MainDialog, RoutesOnlyThePasteButtonAndTheLink) {
-    NoBrowserRegistered noBrowser;
+    SavedBrowserCommand savedCommand;
+    RegisterNoBrowser();
     MessageBoxCapture capture;
     PutSentinelOnClipboard("sentinel");
     const auto command = [&](int id, int code) {

@@ -9,6 +9,8 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/win_test_support.h"
+
 namespace {
 
 constexpr DWORD kMainDialogStyle = 0x90CA0054;  // WS_POPUP | WS_VISIBLE | WS_CAPTION | ...
@@ -66,16 +68,6 @@ int RunUntilClosed(HWND dialog) {
     int result = -7;
     RunDialogModal(dialog, RecordingCallback, &result);
     return result;
-}
-
-SIZE IconSize(HICON icon) {
-    ICONINFO info{};
-    BITMAP bitmap{};
-    if (!icon || !GetIconInfo(icon, &info)) return {0, 0};
-    GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return {bitmap.bmWidth, bitmap.bmHeight};
 }
 
 HICON IconOf(HWND window, WPARAM which) {

@@ -18,60 +18,7 @@
 namespace {
 
 constexpr char kCommandKey[] = "htmlfile\\shell\\open\\command";
-constexpr wchar_t kCommandKeyW[] = L"htmlfile\\shell\\open\\command";
 const std::string kUrl = "http://www.varnholt.example/shop?item=1&note=a%20b";
-
-struct RegistryKey {
-    HKEY handle = nullptr;
-    ~RegistryKey() {
-        if (handle) RegCloseKey(handle);
-    }
-};
-
-// The browser command as the test found it (read and written back as stored, through the
-// wide functions), put back however the test ends.
-class SavedBrowserCommand {
-public:
-    SavedBrowserCommand() {
-        RegistryKey key;
-        keyExisted_ = RegOpenKeyExW(HKEY_CLASSES_ROOT, kCommandKeyW, 0, KEY_QUERY_VALUE,
-                                    &key.handle) == ERROR_SUCCESS;
-        DWORD size = 0;
-        if (!keyExisted_ ||
-            RegQueryValueExW(key.handle, L"", nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) {
-            return;
-        }
-        value_.resize(size);
-        valueExisted_ = RegQueryValueExW(key.handle, L"", nullptr, &type_, value_.data(), &size) ==
-                        ERROR_SUCCESS;
-        value_.resize(size);
-    }
-    SavedBrowserCommand(const SavedBrowserCommand&) = delete;
-    SavedBrowserCommand& operator=(const SavedBrowserCommand&) = delete;
-    ~SavedBrowserCommand() {
-        if (!keyExisted_) {
-            RegDeleteKeyW(HKEY_CLASSES_ROOT, kCommandKeyW);
-            return;
-        }
-        RegistryKey key;
-        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, kCommandKeyW, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                            &key.handle, nullptr) != ERROR_SUCCESS) {
-            return;
-        }
-        if (valueExisted_) {
-            RegSetValueExW(key.handle, L"", 0, type_, value_.data(),
-                           static_cast<DWORD>(value_.size()));
-        } else {
-            RegDeleteValueW(key.handle, L"");
-        }
-    }
-
-private:
-    bool keyExisted_ = false;
-    bool valueExisted_ = false;
-    DWORD type_ = REG_NONE;
-    std::vector<BYTE> value_;
-};
 
 void StoreBrowserCommand(DWORD type, const std::string& bytes) {
     RegistryKey key;

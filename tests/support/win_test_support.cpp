@@ -7,6 +7,8 @@
 namespace {
 thread_local MessageBoxCapture* activeCapture = nullptr;
 
+constexpr wchar_t kBrowserCommandKey[] = L"htmlfile\\shell\\open\\command";
+
 std::string WindowText(HWND window) {
     char buffer[4096] = {};
     GetWindowTextA(window, buffer, sizeof buffer);
@@ -109,4 +111,47 @@ SIZE_T PrivateBytesInUse() {
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
     // The same figure as PrivateUsage on Windows; Wine 8 leaves PrivateUsage at 0.
     return counters.PagefileUsage;
+}
+
+SIZE IconSize(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) return {0, 0};
+    BITMAP bitmap{};
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return {bitmap.bmWidth, bitmap.bmHeight};
+}
+
+SavedBrowserCommand::SavedBrowserCommand() {
+    RegistryKey key;
+    keyExisted_ = RegOpenKeyExW(HKEY_CLASSES_ROOT, kBrowserCommandKey, 0, KEY_QUERY_VALUE,
+                                &key.handle) == ERROR_SUCCESS;
+    DWORD size = 0;
+    if (!keyExisted_ ||
+        RegQueryValueExW(key.handle, L"", nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) {
+        return;
+    }
+    value_.resize(size);
+    valueExisted_ = RegQueryValueExW(key.handle, L"", nullptr, &type_, value_.data(), &size) ==
+                    ERROR_SUCCESS;
+    value_.resize(size);
+}
+
+SavedBrowserCommand::~SavedBrowserCommand() {
+    if (!keyExisted_) {
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, kBrowserCommandKey);
+        return;
+    }
+    RegistryKey key;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, kBrowserCommandKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key.handle, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    if (valueExisted_) {
+        RegSetValueExW(key.handle, L"", 0, type_, value_.data(),
+                       static_cast<DWORD>(value_.size()));
+    } else {
+        RegDeleteValueW(key.handle, L"");
+    }
 }

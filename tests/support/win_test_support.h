@@ -49,5 +49,35 @@ std::string ReadClipboardTextBlock();
 // test can see whether the code under test replaced it.
 void PutSentinelOnClipboard(const std::string& text);
 
+// The width and height of the icon's image; zero for a null or destroyed icon.
+SIZE IconSize(HICON icon);
+
+// A registry key handle, closed when the guard goes.
+struct RegistryKey {
+    HKEY handle = nullptr;
+    RegistryKey() = default;
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey() {
+        if (handle) RegCloseKey(handle);
+    }
+};
+
+// The default browser's registered command (HKCR htmlfile\shell\open\command) as the test
+// found it, read and written back as stored, and put back however the test ends.
+class SavedBrowserCommand {
+public:
+    SavedBrowserCommand();
+    ~SavedBrowserCommand();
+    SavedBrowserCommand(const SavedBrowserCommand&) = delete;
+    SavedBrowserCommand& operator=(const SavedBrowserCommand&) = delete;
+
+private:
+    bool keyExisted_ = false;
+    bool valueExisted_ = false;
+    DWORD type_ = REG_NONE;
+    std::vector<BYTE> value_;
+};
+
 // The process's private committed bytes, for tests that check that nothing leaks.
 SIZE_T PrivateBytesInUse();
