@@ -394,6 +394,11 @@ TEST_F(DialogHost, FailedCreationGivesNullAndOnlyTheOpeningCalls) {
     EXPECT_TRUE(Only(calls, {WM_SHOWWINDOW}).empty());
 }
 
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 TEST_F(DialogHost, ManyRunsLeaveGdiObjectsWindowsAndHeapsWhereTheyWere) {
     auto runOnce = [] {
         HWND dialog = CreateDialogWindow(nullptr, "Varnholt", 69, 74, 195, 117, kMainDialogStyle, WS_EX_WINDOWEDGE);
@@ -412,8 +417,7 @@ TEST_F(DialogHost, ManyRunsLeaveGdiObjectsWindowsAndHeapsWhereTheyWere) {
     };
     auto threadWindows = [] {
         int count = 0;
-        EnumThreadWindows(GetCurrentThreadId(), [](HWND, LPARAM count) { return ++*reinterpret_cast<int*>(count), TRUE; },
-                          reinterpret_cast<LPARAM>(&count));
+        EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
         return count;
     };
     runOnce();  // the platform's caches fill on the first run

@@ -93,19 +93,17 @@ BrowserRecord ParseRecord(const std::string& bytes) {
     return record;
 }
 
+BOOL CALLBACK NoteIconControl(HWND child, LPARAM found) {
+    if ((GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        *reinterpret_cast<HICON*>(found) = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+    }
+    return TRUE;
+}
+
 // A message box's icon handle, 0 when it shows none.
 HICON MessageBoxIcon(HWND box) {
     HICON icon = nullptr;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM found) -> BOOL {
-            if ((GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-                *reinterpret_cast<HICON*>(found) =
-                    reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&icon));
+    EnumChildWindows(box, NoteIconControl, reinterpret_cast<LPARAM>(&icon));
     return icon;
 }
 
