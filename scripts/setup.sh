@@ -2,7 +2,8 @@
 # Sourced, not run.
 
 VARNHOLT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-VARNHOLT_PACKAGES=(cmake ninja-build mingw-w64 wine wine64 xvfb xauth xdotool xclip imagemagick
+# wine32:i386 runs the 32-bit builds (the release among them); it needs the i386 architecture.
+VARNHOLT_PACKAGES=(cmake ninja-build mingw-w64 wine wine64 wine32:i386 xvfb xauth xdotool xclip imagemagick
                    x11-xkb-utils x11-utils clang libclang-rt-14-dev googletest libbenchmark-dev python3)
 
 # Installs the packages that are not there yet; a set-up machine costs one dpkg query.
@@ -16,6 +17,9 @@ install_missing_packages() {
     echo "installing: ${missing[*]}"
     local sudo=
     [ "$(id -u)" -eq 0 ] || sudo=sudo
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
@@ -28,8 +32,11 @@ configure_build() {
         cmake -S "$VARNHOLT_ROOT" -B "$VARNHOLT_ROOT/build/$dir" -G Ninja "$@" >/dev/null
 }
 
+# The release (i686, no tests), its 64-bit twin with the tests, and the 32-bit tests, which
+# need another thread model than the release is linked with.
 configure_windows_builds() {
     configure_build i686 -DCMAKE_TOOLCHAIN_FILE="$VARNHOLT_ROOT/cmake/toolchain-i686-mingw.cmake" \
         -DVARNHOLT_TESTS=OFF
     configure_build x86_64 -DCMAKE_TOOLCHAIN_FILE="$VARNHOLT_ROOT/cmake/toolchain-x86_64-mingw.cmake"
+    configure_build i686-tests -DCMAKE_TOOLCHAIN_FILE="$VARNHOLT_ROOT/cmake/toolchain-i686-mingw-posix.cmake"
 }

@@ -8,6 +8,13 @@ dir=$2
 mkdir -p "$dir"
 env_file=$dir/env.sh
 
+# A prefix made while this machine could not execute 32-bit programs lacks its 32-bit half
+# (syswow64): it is made again once the 32-bit loader runs.
+prefix_complete() {
+    [ -e "$WINEPREFIX/system.reg" ] || return 1
+    [ -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
 start() {
     # A session left behind by an interrupted run in this folder is ended first.
     [ -e "$env_file" ] && stop >/dev/null
@@ -30,7 +37,8 @@ export WINE=/usr/lib/wine/wine64
 ENV
     # shellcheck source=/dev/null
     . "$env_file"
-    if [ ! -e "$WINEPREFIX/system.reg" ]; then
+    if ! prefix_complete; then
+        rm -rf "$WINEPREFIX"
         "$WINE" wineboot -i </dev/null >/dev/null 2>&1
         /usr/lib/wine/wineserver -w
         # Without a window manager Wine waits about 1.5 s whenever a window hides; unmanaged
@@ -41,6 +49,8 @@ ENV
         /usr/lib/wine/wineserver -w
     fi
     /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
+    # Display scaling is 100 % unless a test changes it; a test killed at 150 % leaves it so.
+    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f </dev/null >/dev/null 2>&1
     # The first program of a session starts Wine's own services, which live on with the
     # server; started here, they do not hold a test's output open.
     "$WINE" cmd /c exit </dev/null >/dev/null 2>&1
