@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the 32-bit release file itself: a PE32 i386 GUI program that imports only stock
-# Windows DLLs and carries icon group 102 (16x16 and 32x32) and the version resource.
+# Windows DLLs and carries icon group 102 (16x16 and 32x32), the version resource and the
+# application manifest.
 # Arguments: EXE OBJDUMP WINDRES
 set -euo pipefail
 exe=$1 objdump=$2 windres=$3
@@ -33,6 +34,17 @@ for line in 'FILEVERSION 1, 0, 0, 1' 'PRODUCTVERSION 1, 0, 0, 1' 'FILEOS 0x4' 'F
             'VALUE "Comments", "example.com"' 'VALUE "Translation", 0x409, 1200'; do
     grep -qiF "$line" <<<"$resources" || fail "version resource lacks: $line"
 done
+
+# --- Manifest: one RT_MANIFEST, id 1, that parses, run as invoker, declares Windows 7, 8, 8.1
+# and 10/11, is DPI-aware at system level only and depends on Common Controls 6. A manifest the
+# platform cannot parse stops the program from starting at all.
+manifests=$(grep -cE '^[0-9A-Za-z_"]+ 24 /\* RT_MANIFEST \*/' <<<"$resources" || true)
+[ "$manifests" -eq 1 ] || fail "$manifests manifest resources, expected one"
+manifest=$(sed -n '/^1 24 \/\* RT_MANIFEST \*\//,/^END/p' <<<"$resources")
+[ -n "$manifest" ] || fail "no manifest resource with id 1"
+problems=$(python3 "$(dirname "$0")/check_manifest.py" <<<"$manifest") || fail "manifest: $problems"
+# --- end of the manifest checks
+
 echo "size: $(stat -c %s "$exe") bytes"
 [ $status -eq 0 ] && echo "release file checks passed"
 exit $status
