@@ -2,9 +2,12 @@
 # Brings up (start) or tears down (stop) the Wine session that the Windows tests share:
 # one Xvfb display and one persistent wineserver on a prefix inside the build tree.
 # Writes DIR/env.sh for run.sh and the end-to-end scripts; stops only what it started.
+# Usage: session.sh start DIR [DESKTOP_USER_EXE] | session.sh stop DIR
+# DESKTOP_USER_EXE (tests/support/desktop_user.cpp) keeps the desktop open between programs.
 set -euo pipefail
 action=$1
 dir=$2
+desktop_user=${3:-}
 mkdir -p "$dir"
 env_file=$dir/env.sh
 
@@ -54,6 +57,11 @@ ENV
     # The first program of a session starts Wine's own services, which live on with the
     # server; started here, they do not hold a test's output open.
     "$WINE" cmd /c exit </dev/null >/dev/null 2>&1
+    if [ -n "$desktop_user" ]; then
+        "$WINE" "$desktop_user" </dev/null >"$dir/desktop_user.log" 2>&1 &
+        for _ in $(seq 100); do grep -q 'desktop in use' "$dir/desktop_user.log" && break; sleep 0.1; done
+        grep -q 'desktop in use' "$dir/desktop_user.log" || { echo "the desktop did not open" >&2; exit 1; }
+    fi
     echo "wine session up on :$display (Xvfb pid $xvfb_pid)"
 }
 
