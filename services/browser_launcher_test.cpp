@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/rationed_text_memory.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
@@ -318,6 +319,35 @@ TEST_F(BrowserLauncher, BrowserThatCannotStartIsNotReported) {
     EXPECT_TRUE(capture.boxes.empty());
     EXPECT_EQ(ProcessesStarted(), 0u);
     EXPECT_EQ(errorModeAfter, static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+}
+
+TEST_F(BrowserLauncher, CommandLineThatMemoryCannotBeHadForStartsNothingAndSaysNothing) {
+    SetEnvironmentVariableA("VARNHOLT_WEB_FOLDER", folder_.c_str());
+    StoreBrowserCommand(
+        REG_EXPAND_SZ, "\"%VARNHOLT_WEB_FOLDER%\\fake browser.exe\" \"%1\"" + std::string(1, '\0'));
+    MessageBoxCapture capture;
+    // Refused its first allocation, then its second and so on, until it has all it asks for.
+    int allowed = 0;
+    for (;; ++allowed) {
+        ASSERT_LT(allowed, 64) << "never got all the memory it needs";
+        int refused;
+        {
+            RationedTextMemory memory(allowed);
+            OpenUrlInDefaultBrowser(kUrl);
+            refused = RationedTextMemory::Refused();
+        }
+        if (refused == 0) break;
+        EXPECT_TRUE(capture.boxes.empty()) << allowed << " allowed";
+        EXPECT_EQ(ProcessesStarted(), 0u) << allowed << " allowed";
+    }
+    SetEnvironmentVariableA("VARNHOLT_WEB_FOLDER", nullptr);
+    EXPECT_GE(allowed, 3) << "the value, its expansion and the command line each take memory";
+
+    EXPECT_TRUE(capture.boxes.empty());
+    EXPECT_EQ(ProcessesStarted(), 1u);
+    const std::optional<BrowserRecord> record = AwaitRecord();
+    ASSERT_TRUE(record) << "the browser wrote no record";
+    EXPECT_EQ(record->args, (std::vector<std::string>{fake_, kUrl}));
 }
 
 }  // namespace
