@@ -35,6 +35,9 @@ void StoreBrowserCommand(DWORD type, const std::string& bytes) {
 // the launcher started, whether they still run or not.
 HANDLE ProcessJob() {
     static const HANDLE job = [] {
+        // Wine starts its desktop process as a child of the first process that needs the
+        // desktop while none runs: had now, before the job exists, it is not counted.
+        GetDesktopWindow();
         HANDLE created = CreateJobObjectA(nullptr, nullptr);
         AssignProcessToJobObject(created, GetCurrentProcess());
         return created;
@@ -146,16 +149,20 @@ protected:
 
     DWORD ProcessesStarted() const { return JobAccounting().TotalProcesses - startedBefore_; }
 
-    // Waits for the stand-in's record, takes it and removes it for the next start.
+    // Waits for the stand-in's record, takes it and removes it for the next start. The record
+    // can be there before it can be opened: the rename that puts it in place holds it open a
+    // moment longer, without sharing it for reading.
     std::optional<BrowserRecord> AwaitRecord() {
+        std::string bytes;
         const bool arrived = PumpUntil(
-            [this] { return GetFileAttributesA(record_.c_str()) != INVALID_FILE_ATTRIBUTES; },
+            [&] {
+                std::ifstream file(record_, std::ios::binary);
+                if (!file) return false;
+                bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+                return true;
+            },
             15000);
         if (!arrived) return std::nullopt;
-        std::ifstream file(record_, std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(file),
-                                std::istreambuf_iterator<char>()};
-        file.close();
         DeleteFileA(record_.c_str());
         return ParseRecord(bytes);
     }
