@@ -190,8 +190,8 @@ TEST_F(MainDialog, RoutesOnlyThePasteButtonAndTheLink) {
     CheckRadioButton(dialog_, IDC_QUOTES, IDC_BRACKETS, IDC_BRACKETS);
     CheckDlgButton(dialog_, IDC_SUBSETS, BST_CHECKED);
     command(IDC_PASTE, BN_CLICKED);
-    const std::string expected =
-        BuildPermutationText(KeywordList{{"blue", "running", "shoes", ""}}, kBracketDelimiters, true);
+    const std::string expected(
+        BuildPermutationText(KeywordList{{"blue", "running", "shoes", ""}}, kBracketDelimiters, true).View());
     EXPECT_EQ(ReadClipboardTextBlock(), expected + '\0');
     EXPECT_EQ(capture.boxes.back().text, "The text is in the clipboard (ready for pasting).");
 }

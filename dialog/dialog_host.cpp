@@ -1,6 +1,7 @@
 #include "dialog/dialog_host.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <type_traits>
@@ -31,6 +32,21 @@ struct DialogRecord {
     OwnedIcon bigIcon;
     OwnedIcon smallIcon;
 };
+
+// Records live in the C library's heap: new and delete would bring the C++ runtime's
+// allocation functions into the program for this one use.
+struct RecordDeleter {
+    void operator()(DialogRecord* record) const {
+        record->~DialogRecord();
+        std::free(record);
+    }
+};
+using OwnedRecord = std::unique_ptr<DialogRecord, RecordDeleter>;
+
+OwnedRecord NewRecord() {
+    void* memory = std::malloc(sizeof(DialogRecord));
+    return OwnedRecord(memory ? new (memory) DialogRecord : nullptr);
+}
 
 HWND activeDialog = nullptr;
 
@@ -65,13 +81,14 @@ DWORD TemplateStyle(DWORD requested, int x, int y) {
 
 // Converted from the system code page, the one the platform's ANSI functions show the text
 // in, so that every letter of the caption appears as itself.
-void AppendCaption(DialogTemplate& dialogTemplate, const std::string& caption) {
+void AppendCaption(DialogTemplate& dialogTemplate, std::string_view caption) {
     // No character takes more than four bytes, so this many bytes hold every character kept.
-    constexpr int kMaxBytes = kMaxDialogCaption * 4;
-    const int length = static_cast<int>(strnlen(caption.c_str(), kMaxBytes));
+    constexpr size_t kMaxBytes = kMaxDialogCaption * 4;
+    const size_t nul = caption.find('\0');
+    const int length = static_cast<int>(std::min({nul, caption.size(), kMaxBytes}));
     WCHAR wide[kMaxBytes];
     const int wideLength =
-        length ? MultiByteToWideChar(CP_ACP, 0, caption.c_str(), length, wide, kMaxBytes) : 0;
+        length ? MultiByteToWideChar(CP_ACP, 0, caption.data(), length, wide, kMaxBytes) : 0;
     if (wideLength == 0) Append(dialogTemplate, L' ');
     for (int i = 0; i < wideLength && i < static_cast<int>(kMaxDialogCaption); ++i) {
         Append(dialogTemplate, wide[i]);
@@ -203,7 +220,7 @@ INT_PTR OnActivate(HWND window, WPARAM wParam) {
 
 INT_PTR OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
     CallCallback(window, WM_NCDESTROY, wParam, lParam);
-    std::unique_ptr<DialogRecord> record(FindRecord(window));
+    OwnedRecord record(FindRecord(window));
     SetWindowLongPtrA(window, DWLP_USER, 0);
     if (activeDialog == window) activeDialog = nullptr;
     // Always left to the platform too, which frees its own dialog data (the font) only then.
@@ -229,7 +246,7 @@ INT_PTR OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-DialogTemplate BuildDialogTemplate(const std::string& caption, int x, int y, int width,
+DialogTemplate BuildDialogTemplate(std::string_view caption, int x, int y, int width,
                                    int height, DWORD style, DWORD exStyle) {
     DialogTemplate dialogTemplate{};
     AppendDword(dialogTemplate, TemplateStyle(style, x, y));
@@ -248,14 +265,14 @@ DialogTemplate BuildDialogTemplate(const std::string& caption, int x, int y, int
     return dialogTemplate;
 }
 
-HWND CreateDialogWindow(HWND parent, const std::string& caption, int x, int y, int width,
+HWND CreateDialogWindow(HWND parent, std::string_view caption, int x, int y, int width,
                         int height, DWORD style, DWORD exStyle) {
     const DialogTemplate dialogTemplate = BuildDialogTemplate(caption, x, y, width, height, style, exStyle);
     HWND dialog = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
                                              reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.words),
                                              parent, DialogHostProc, 0);
     if (!dialog) return nullptr;
-    std::unique_ptr<DialogRecord> record(new (std::nothrow) DialogRecord);
+    OwnedRecord record = NewRecord();
     if (!record) {
         DestroyWindow(dialog);
         return nullptr;

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <string>
+#include <string_view>
 
 // The callback sees the dialog's messages (all but WM_ACTIVATE). Nonzero: handled;
 // 0: the layer's and the platform's defaults apply.
@@ -41,12 +41,12 @@ struct DialogTemplate {
 // the font bits are always set, WS_VISIBLE and DS_SYSMODAL never (the window is created
 // hidden); x or y of -1 centres the dialog. The caption ends at its first NUL byte and is
 // read in the system code page; an empty one becomes a single blank.
-DialogTemplate BuildDialogTemplate(const std::string& caption, int x, int y, int width,
+DialogTemplate BuildDialogTemplate(std::string_view caption, int x, int y, int width,
                                    int height, DWORD style, DWORD exStyle);
 
 // Creates the dialog hidden and modeless; null when the platform refuses it.
 // x or y of -1 centres it.
-HWND CreateDialogWindow(HWND parent, const std::string& caption, int x, int y, int width,
+HWND CreateDialogWindow(HWND parent, std::string_view caption, int x, int y, int width,
                         int height, DWORD style, DWORD exStyle);
 
 // Creates the control with the kind's style rules and gives it the dialog's font.

@@ -1,28 +1,25 @@
 #include "generator/generate_command.h"
 
-#include <new>
-#include <string>
-
 #include "app/control_ids.h"
 #include "generator/permutation_text.h"
+#include "generator/text.h"
 #include "services/clipboard.h"
 
 namespace {
 
 constexpr int kAcceleratorNotification = 1;
 
-// Exactly the bytes the control reports as copied; empty when memory for them cannot be had.
-std::string ReadControlText(HWND dialog, int controlId) {
+// Reads exactly the bytes the control reports as copied into `text`; false when memory for
+// them cannot be had.
+bool ReadControlText(HWND dialog, int controlId, Text& text) {
     HWND control = GetDlgItem(dialog, controlId);
     const int length = GetWindowTextLengthA(control);
-    try {
-        std::string text(static_cast<size_t>(length) + 1, '\0');
-        const int copied = GetWindowTextA(control, &text[0], length + 1);
-        text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-        return text;
-    } catch (const std::bad_alloc&) {
-        return std::string();
-    }
+    if (length <= 0) return true;
+    // One byte more than the text, for the NUL the platform writes after it.
+    if (!text.Resize(static_cast<size_t>(length) + 1)) return false;
+    const int copied = GetWindowTextA(control, text.MutableData(), length + 1);
+    text.Resize(copied > 0 ? static_cast<size_t>(copied) : 0);  // shorter: cannot fail
+    return true;
 }
 
 bool IsChecked(HWND dialog, int controlId) {
@@ -36,37 +33,41 @@ void ShowMessage(const char* text, UINT icon) {
     MessageBoxA(nullptr, text, "Varnholt", MB_OK | icon);
 }
 
+// Also what a keyword that cannot be read for want of memory ends in: calling it missing would
+// blame the user, and going on without it would quietly drop lines.
+void ShowCopyFailure() {
+    ShowMessage("Cannot put the text in the clipboard. Close any program that is using it and try "
+                "again.",
+                MB_ICONHAND);
+}
+
 }  // namespace
 
 void GeneratePermutations(HWND dialog, int notificationCode) {
     if (notificationCode != BN_CLICKED && notificationCode != kAcceleratorNotification) return;
 
-    KeywordList keywords;
-    keywords.words[0] = ReadControlText(dialog, IDC_KEYWORD1);
-    if (keywords.words[0].empty()) {
-        ShowMessage("Need to enter Keyword 1.  Try again.", MB_ICONHAND);
-        return;
+    Text words[4];
+    if (!ReadControlText(dialog, IDC_KEYWORD1, words[0])) return ShowCopyFailure();
+    if (words[0].IsEmpty()) return ShowMessage("Need to enter Keyword 1.  Try again.", MB_ICONHAND);
+    if (!ReadControlText(dialog, IDC_KEYWORD2, words[1])) return ShowCopyFailure();
+    if (words[1].IsEmpty()) {
+        return ShowMessage("Need at least two keywords. Enter Keyword 2.", MB_ICONHAND);
     }
-    keywords.words[1] = ReadControlText(dialog, IDC_KEYWORD2);
-    if (keywords.words[1].empty()) {
-        ShowMessage("Need at least two keywords. Enter Keyword 2.", MB_ICONHAND);
-        return;
-    }
-    keywords.words[2] = ReadControlText(dialog, IDC_KEYWORD3);
+    if (!ReadControlText(dialog, IDC_KEYWORD3, words[2])) return ShowCopyFailure();
     // Keyword 4 counts only after a keyword 3, so it is not even read without one.
-    if (!keywords.words[2].empty()) keywords.words[3] = ReadControlText(dialog, IDC_KEYWORD4);
+    if (!words[2].IsEmpty() && !ReadControlText(dialog, IDC_KEYWORD4, words[3])) {
+        return ShowCopyFailure();
+    }
+    const KeywordList keywords{{words[0].View(), words[1].View(), words[2].View(), words[3].View()}};
 
     // "Brackets" is not consulted: brackets are whatever "Quotes" is not.
     const DelimiterPair delimiters =
         IsChecked(dialog, IDC_QUOTES) ? kQuoteDelimiters : kBracketDelimiters;
     const bool includeSubsets = IsChecked(dialog, IDC_SUBSETS);
 
+    // A text that could not be built is empty, and the writer refuses an empty text.
     if (!CopyTextToClipboard(BuildPermutationText(keywords, delimiters, includeSubsets))) {
-        ShowMessage(
-            "Cannot put the text in the clipboard. Close any program that is using it and try "
-            "again.",
-            MB_ICONHAND);
-        return;
+        return ShowCopyFailure();
     }
     ShowMessage("The text is in the clipboard (ready for pasting).", kNoIcon);
 }

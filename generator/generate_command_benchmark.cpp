@@ -66,7 +66,7 @@ Figures Summarise(std::vector<double> times) {
 int main(int argc, char** argv) {
     const int presses = argc > 1 ? std::max(1, std::atoi(argv[1])) : 25;
 
-    KeywordList keywords;
+    std::string words[4];
     const int keywordIds[] = {IDC_KEYWORD1, IDC_KEYWORD2, IDC_KEYWORD3, IDC_KEYWORD4};
     HWND dialog = CreateDialogWindow(nullptr, "Varnholt", 69, 74, 195, 117, 0x90CA0054,
                                      WS_EX_WINDOWEDGE);
@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
         HWND edit = AddControl(dialog, {ControlKind::EditBox, nullptr, keywordIds[k], "", 55,
                                         static_cast<int>(5 + 15 * k), 120, 15, 0, 0});
         SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
-        keywords.words[k].assign(kKeywordLength, static_cast<char>('a' + k));
-        SetWindowTextA(edit, keywords.words[k].c_str());
+        words[k].assign(kKeywordLength, static_cast<char>('a' + k));
+        SetWindowTextA(edit, words[k].c_str());
         if (GetWindowTextLengthA(edit) != static_cast<int>(kKeywordLength)) {
             std::printf("keyword %zu holds %d bytes, not %zu\n", k + 1, GetWindowTextLengthA(edit),
                         kKeywordLength);
@@ -90,12 +90,13 @@ int main(int argc, char** argv) {
                         65, 15, 0, 0});
     CheckRadioButton(dialog, IDC_QUOTES, IDC_BRACKETS, IDC_QUOTES);
     CheckDlgButton(dialog, IDC_SUBSETS, BST_CHECKED);
+    const KeywordList keywords{{words[0], words[1], words[2], words[3]}};
 
     std::vector<double> builder, clipboard, press;
     size_t textBytes = 0;
     for (int run = 0; run < presses; ++run) {
         const LARGE_INTEGER start = Now();
-        const std::string text = BuildPermutationText(keywords, kQuoteDelimiters, true);
+        const Text text = BuildPermutationText(keywords, kQuoteDelimiters, true);
         const LARGE_INTEGER built = Now();
         const int placed = CopyTextToClipboard(text);
         const LARGE_INTEGER copied = Now();
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
             std::printf("the clipboard refused the text\n");
             return 1;
         }
-        textBytes = text.size();
+        textBytes = text.Size();
         builder.push_back(Milliseconds(start, built));
         clipboard.push_back(Milliseconds(built, copied));
     }

@@ -10,12 +10,16 @@
 #include "app/control_ids.h"
 #include "dialog/dialog_host.h"
 #include "generator/permutation_text.h"
+#include "generator/text.h"
 #include "tests/support/clipboard_holder_process.h"
+#include "tests/support/rationed_text_memory.h"
+#include "tests/support/reference_orderings.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
 
 using namespace std::string_literals;
+using reference::KeywordStore;
 
 const std::string kSentinel = "left by the test";
 const char kNeedKeyword1[] = "Need to enter Keyword 1.  Try again.";
@@ -49,7 +53,7 @@ public:
 
     HWND Window() const { return window_; }
 
-    void SetKeywords(const KeywordList& keywords) {
+    void SetKeywords(const KeywordStore& keywords) {
         const int ids[] = {IDC_KEYWORD1, IDC_KEYWORD2, IDC_KEYWORD3, IDC_KEYWORD4};
         for (size_t k = 0; k < 4; ++k) SetDlgItemTextA(window_, ids[k], keywords.words[k].c_str());
     }
@@ -67,8 +71,8 @@ private:
     HWND window_;
 };
 
-KeywordList Keywords(std::string k1, std::string k2, std::string k3 = "", std::string k4 = "") {
-    return KeywordList{{std::move(k1), std::move(k2), std::move(k3), std::move(k4)}};
+KeywordStore Keywords(std::string k1, std::string k2, std::string k3 = "", std::string k4 = "") {
+    return KeywordStore{{std::move(k1), std::move(k2), std::move(k3), std::move(k4)}};
 }
 
 struct ShownBox {
@@ -166,25 +170,25 @@ TEST(GenerateCommand, ClipboardGetsExactlyTheBuiltText) {
     dialog.SetCheck(IDC_SUBSETS, true);
     ExpectOnlyBox(Press(dialog), kConfirmation, false);
     std::string text = ReadClipboardTextBlock();
-    EXPECT_EQ(text, WithNul(BuildPermutationText(Keywords("blue", "running", "shoes"),
+    EXPECT_EQ(text, WithNul(reference::BuiltText(Keywords("blue", "running", "shoes"),
                                                  kQuoteDelimiters, true)));
     EXPECT_EQ(CountLines(text), 12u);
 
     // Brackets whenever "Quotes" is clear, whatever "Brackets" says.
-    const KeywordList four = Keywords("a", "bb", "ccc", "dddd");
+    const KeywordStore four = Keywords("a", "bb", "ccc", "dddd");
     dialog.SetKeywords(four);
     dialog.SetCheck(IDC_QUOTES, false);
     dialog.SetCheck(IDC_BRACKETS, false);
     ExpectOnlyBox(Press(dialog), kConfirmation, false);
     text = ReadClipboardTextBlock();
-    EXPECT_EQ(text, WithNul(BuildPermutationText(four, kBracketDelimiters, true)));
+    EXPECT_EQ(text, WithNul(reference::BuiltText(four, kBracketDelimiters, true)));
     EXPECT_EQ(CountLines(text), 60u);
     dialog.SetCheck(IDC_QUOTES, true);
     dialog.SetCheck(IDC_BRACKETS, true);
     dialog.SetCheck(IDC_SUBSETS, false);
     ExpectOnlyBox(Press(dialog), kConfirmation, false);
     text = ReadClipboardTextBlock();
-    EXPECT_EQ(text, WithNul(BuildPermutationText(four, kQuoteDelimiters, false)));
+    EXPECT_EQ(text, WithNul(reference::BuiltText(four, kQuoteDelimiters, false)));
     EXPECT_EQ(CountLines(text), 24u);
 
     // Blanks are text; bytes above 0x7F arrive unchanged.
@@ -211,6 +215,36 @@ TEST(GenerateCommand, FailedCopyIsReportedInsteadOfConfirmed) {
         ExpectOnlyBox(Press(dialog), kCopyFailed, true);
     }
     EXPECT_EQ(ReadClipboardTextBlock(), WithNul(kSentinel));
+}
+
+TEST(GenerateCommand, MemoryThatCannotBeHadIsReportedAsFailedCopy) {
+    KeywordDialog dialog;
+    const KeywordStore keywords = Keywords("red", "wool", "socks", "warm");
+    dialog.SetKeywords(keywords);
+    dialog.SetCheck(IDC_SUBSETS, true);
+    // A press takes one allocation for each keyword it reads and one for the text: refused the
+    // first, the second and so on, it fails at each step in turn, never calling a keyword
+    // missing and never touching the clipboard.
+    for (int allowed = 0; allowed < 5; ++allowed) {
+        SCOPED_TRACE(allowed);
+        PutSentinelOnClipboard(kSentinel);
+        std::vector<ShownBox> shown;
+        {
+            RationedTextMemory memory(allowed);
+            shown = Press(dialog);
+            EXPECT_EQ(RationedTextMemory::Refused(), 1);
+        }
+        ExpectOnlyBox(shown, kCopyFailed, true);
+        EXPECT_EQ(ReadClipboardTextBlock(), WithNul(kSentinel));
+    }
+    std::vector<ShownBox> shown;
+    {
+        RationedTextMemory memory(5);
+        shown = Press(dialog);
+        EXPECT_EQ(RationedTextMemory::Refused(), 0);
+    }
+    ExpectOnlyBox(shown, kConfirmation, false);
+    EXPECT_EQ(ReadClipboardTextBlock(), WithNul(reference::BuiltText(keywords, kQuoteDelimiters, true)));
 }
 
 // What the second press, made from inside the first press's confirmation, found and did.

@@ -1,91 +1,42 @@
 #include "generator/permutation_text.h"
 
-#include <new>
+#include <cstring>
 
 namespace {
 
-// Each entry names the keywords of one line by their numbers, in line order. The order of the
-// lines is fixed (users compare lists across runs), so it is stored rather than computed.
-constexpr const char* kFullOrderings2[] = {"12", "21"};
+// Each entry names the keywords of one line by their indexes, in line order. The order of the
+// lines is fixed (users compare lists across runs), so it is stored rather than computed. The
+// subset lines of each count follow its full-length lines, so that one list serves both.
+constexpr KeywordOrdering kOrderings2[] = {{2, {0, 1}}, {2, {1, 0}}};
 
-constexpr const char* kFullOrderings3[] = {"123", "132", "312", "321", "231", "213"};
-
-constexpr const char* kFullOrderings4[] = {
-    "1234", "1243", "1423", "1432", "1342", "1324",  //
-    "3124", "3142", "3412", "3421", "3241", "3214",  //
-    "2314", "2341", "2431", "2413", "2143", "2134",  //
-    "4123", "4132", "4312", "4321", "4231", "4213",
+constexpr KeywordOrdering kOrderings3[] = {
+    {3, {0, 1, 2}}, {3, {0, 2, 1}}, {3, {2, 0, 1}}, {3, {2, 1, 0}}, {3, {1, 2, 0}}, {3, {1, 0, 2}},
+    // subsets
+    {2, {1, 2}}, {2, {2, 1}}, {2, {0, 1}}, {2, {1, 0}}, {2, {2, 0}}, {2, {0, 2}},
 };
 
-constexpr const char* kSubsetOrderings3[] = {"23", "32", "12", "21", "31", "13"};
-
-constexpr const char* kSubsetOrderings4[] = {
-    "234", "243", "423", "432", "342", "324",  //
-    "124", "142", "412", "421", "241", "214",  //
-    "314", "341", "431", "413", "143", "134",  //
-    "123", "132", "312", "321", "231", "213",  //
-    "34",  "43",  "23",  "32",  "42",  "24",   //
-    "12",  "21",  "41",  "14",  "31",  "13",
+constexpr KeywordOrdering kOrderings4[] = {
+    {4, {0, 1, 2, 3}}, {4, {0, 1, 3, 2}}, {4, {0, 3, 1, 2}}, {4, {0, 3, 2, 1}}, {4, {0, 2, 3, 1}}, {4, {0, 2, 1, 3}},
+    {4, {2, 0, 1, 3}}, {4, {2, 0, 3, 1}}, {4, {2, 3, 0, 1}}, {4, {2, 3, 1, 0}}, {4, {2, 1, 3, 0}}, {4, {2, 1, 0, 3}},
+    {4, {1, 2, 0, 3}}, {4, {1, 2, 3, 0}}, {4, {1, 3, 2, 0}}, {4, {1, 3, 0, 2}}, {4, {1, 0, 3, 2}}, {4, {1, 0, 2, 3}},
+    {4, {3, 0, 1, 2}}, {4, {3, 0, 2, 1}}, {4, {3, 2, 0, 1}}, {4, {3, 2, 1, 0}}, {4, {3, 1, 2, 0}}, {4, {3, 1, 0, 2}},
+    // subsets: three keywords
+    {3, {1, 2, 3}}, {3, {1, 3, 2}}, {3, {3, 1, 2}}, {3, {3, 2, 1}}, {3, {2, 3, 1}}, {3, {2, 1, 3}},
+    {3, {0, 1, 3}}, {3, {0, 3, 1}}, {3, {3, 0, 1}}, {3, {3, 1, 0}}, {3, {1, 3, 0}}, {3, {1, 0, 3}},
+    {3, {2, 0, 3}}, {3, {2, 3, 0}}, {3, {3, 2, 0}}, {3, {3, 0, 2}}, {3, {0, 3, 2}}, {3, {0, 2, 3}},
+    {3, {0, 1, 2}}, {3, {0, 2, 1}}, {3, {2, 0, 1}}, {3, {2, 1, 0}}, {3, {1, 2, 0}}, {3, {1, 0, 2}},
+    // subsets: two keywords
+    {2, {2, 3}}, {2, {3, 2}}, {2, {1, 2}}, {2, {2, 1}}, {2, {3, 1}}, {2, {1, 3}},
+    {2, {0, 1}}, {2, {1, 0}}, {2, {3, 0}}, {2, {0, 3}}, {2, {2, 0}}, {2, {0, 2}},
 };
 
-struct LineTable {
-    const char* const* entries;
-    size_t count;
-};
+// How many of a list's first entries are full-length orderings.
+constexpr size_t kFullOrderings3 = 6;
+constexpr size_t kFullOrderings4 = 24;
 
 template <size_t N>
-constexpr LineTable TableOf(const char* const (&entries)[N]) {
-    return {entries, N};
-}
-
-LineTable FullOrderings(int keywordCount) {
-    switch (keywordCount) {
-        case 2: return TableOf(kFullOrderings2);
-        case 3: return TableOf(kFullOrderings3);
-        default: return TableOf(kFullOrderings4);
-    }
-}
-
-LineTable SubsetOrderings(int keywordCount) {
-    switch (keywordCount) {
-        case 3: return TableOf(kSubsetOrderings3);
-        case 4: return TableOf(kSubsetOrderings4);
-        default: return {nullptr, 0};
-    }
-}
-
-const std::string& KeywordAt(const KeywordList& keywords, char number) {
-    return keywords.words[static_cast<size_t>(number - '1')];
-}
-
-size_t LineLength(const KeywordList& keywords, const char* entry) {
-    size_t length = 2;  // the delimiters
-    for (const char* number = entry; *number; ++number) {
-        length += KeywordAt(keywords, *number).size() + (number == entry ? 0 : 1);
-    }
-    return length;
-}
-
-void AppendLines(std::string& text, const KeywordList& keywords, DelimiterPair delimiters,
-                 LineTable table) {
-    for (size_t i = 0; i < table.count; ++i) {
-        if (!text.empty()) text.append("\r\n", 2);
-        text.push_back(delimiters.open);
-        for (const char* number = table.entries[i]; *number; ++number) {
-            if (number != table.entries[i]) text.push_back(' ');
-            text.append(KeywordAt(keywords, *number));
-        }
-        text.push_back(delimiters.close);
-    }
-}
-
-size_t TextLength(const KeywordList& keywords, LineTable full, LineTable subsets) {
-    size_t length = 0;
-    for (LineTable table : {full, subsets}) {
-        for (size_t i = 0; i < table.count; ++i) length += LineLength(keywords, table.entries[i]);
-    }
-    const size_t lines = full.count + subsets.count;
-    return length + 2 * (lines - 1);
+constexpr OrderingList ListOf(const KeywordOrdering (&entries)[N], size_t count = N) {
+    return {entries, count};
 }
 
 }  // namespace
@@ -95,19 +46,64 @@ int CountKeywords(const KeywordList& keywords) {
     return keywords.words[3].empty() ? 3 : 4;
 }
 
-std::string BuildPermutationText(const KeywordList& keywords, DelimiterPair delimiters,
-                                 bool includeSubsets) {
-    const int keywordCount = CountKeywords(keywords);
-    const LineTable full = FullOrderings(keywordCount);
-    const LineTable subsets = includeSubsets ? SubsetOrderings(keywordCount) : LineTable{nullptr, 0};
-    std::string text;
-    try {
-        // Sized up front: one allocation, however long the keywords are.
-        text.reserve(TextLength(keywords, full, subsets));
-    } catch (const std::bad_alloc&) {
-        return {};
+OrderingList PermutationOrderings(int keywordCount, bool includeSubsets) {
+    switch (keywordCount) {
+        case 2: return ListOf(kOrderings2);
+        case 3: return includeSubsets ? ListOf(kOrderings3) : ListOf(kOrderings3, kFullOrderings3);
+        default: return includeSubsets ? ListOf(kOrderings4) : ListOf(kOrderings4, kFullOrderings4);
     }
-    AppendLines(text, keywords, delimiters, full);
-    AppendLines(text, keywords, delimiters, subsets);
+}
+
+size_t PermutationTextLength(const KeywordList& keywords, bool includeSubsets,
+                             const LineFormat& format) {
+    const OrderingList lines = PermutationOrderings(CountKeywords(keywords), includeSubsets);
+    // Counted per keyword first: a sum of at most 192 uses of each cannot overflow unless the
+    // keywords themselves are near the size type's limit, which the checks below catch.
+    size_t uses[4] = {};
+    size_t fixed = (lines.count - (format.endLastLine ? 0 : 1)) * format.lineEnd.size();
+    for (const KeywordOrdering& line : lines) {
+        fixed += 2 + (line.count - 1u);  // the delimiters and the blanks between keywords
+        for (size_t k = 0; k < line.count; ++k) ++uses[line.keywords[k]];
+    }
+    size_t length = fixed;
+    for (size_t k = 0; k < 4; ++k) {
+        const size_t size = keywords.words[k].size();
+        if (uses[k] && size > (kPermutationTextTooLong - 1 - length) / uses[k]) {
+            return kPermutationTextTooLong;
+        }
+        length += uses[k] * size;
+    }
+    return length;
+}
+
+char* WritePermutationText(const KeywordList& keywords, bool includeSubsets,
+                           const LineFormat& format, char* out) {
+    const OrderingList lines = PermutationOrderings(CountKeywords(keywords), includeSubsets);
+    for (size_t i = 0; i < lines.count; ++i) {
+        const KeywordOrdering& line = lines.entries[i];
+        *out++ = format.delimiters.open;
+        for (size_t k = 0; k < line.count; ++k) {
+            if (k) *out++ = ' ';
+            const std::string_view word = keywords.words[line.keywords[k]];
+            if (!word.empty()) std::memcpy(out, word.data(), word.size());
+            out += word.size();
+        }
+        *out++ = format.delimiters.close;
+        if (i + 1 < lines.count || format.endLastLine) {
+            std::memcpy(out, format.lineEnd.data(), format.lineEnd.size());
+            out += format.lineEnd.size();
+        }
+    }
+    return out;
+}
+
+Text BuildPermutationText(const KeywordList& keywords, DelimiterPair delimiters,
+                          bool includeSubsets) {
+    const LineFormat format{delimiters, kClipboardLineEnd, false};
+    const size_t length = PermutationTextLength(keywords, includeSubsets, format);
+    Text text;
+    // Sized up front: one allocation, however long the keywords are.
+    if (length == kPermutationTextTooLong || !text.Resize(length)) return Text();
+    WritePermutationText(keywords, includeSubsets, format, text.MutableData());
     return text;
 }

@@ -1,14 +1,19 @@
 #pragma once
-// The permutation builder: the keywords and output options in, the clipboard text out.
-// Pure C++, no platform dependency, so it is built and tested natively too.
+// The permutation builder: the keywords and output options in, the phrase lines out. Pure
+// C++ with no platform dependency: the window, the command-line program, the tests, the
+// fuzzer and the benchmark all build their text with it.
 
 #include <array>
-#include <string>
+#include <cstddef>
+#include <string_view>
 
-// Keyword k (1 to 4) is words[k - 1]: exactly the bytes of its edit box, any byte
-// (NUL included) being data. A keyword is empty only when its length is 0.
+#include "generator/text.h"
+
+// Keyword k (1 to 4) is words[k - 1]: exactly the bytes that were entered, any byte (NUL
+// included) being data. A keyword is empty only when its length is 0. The list only looks at
+// the keywords; whoever fills it keeps them alive while it is used.
 struct KeywordList {
-    std::array<std::string, 4> words;
+    std::array<std::string_view, 4> words;
 };
 
 // The marks put around every output line.
@@ -23,8 +28,48 @@ inline constexpr DelimiterPair kBracketDelimiters{'[', ']'};
 // 2, 3 or 4: keyword 4 counts only when keyword 3 is present.
 int CountKeywords(const KeywordList& keywords);
 
-// Every ordering of the keywords, one delimited line each, lines joined by CR LF with none
-// after the last; with includeSubsets (n >= 3) the orderings of the smaller selections follow.
-// Returns an empty string only when memory for the result cannot be had.
-std::string BuildPermutationText(const KeywordList& keywords, DelimiterPair delimiters,
-                                 bool includeSubsets);
+// One line: the keywords it is made of, as indexes into KeywordList::words, in line order.
+struct KeywordOrdering {
+    unsigned char count;
+    unsigned char keywords[4];
+};
+
+struct OrderingList {
+    const KeywordOrdering* entries;
+    size_t count;
+    const KeywordOrdering* begin() const { return entries; }
+    const KeywordOrdering* end() const { return entries + count; }
+};
+
+// The lines for this many keywords, in text order: every full-length ordering, then, with
+// includeSubsets and three or four keywords, the orderings of the smaller selections.
+OrderingList PermutationOrderings(int keywordCount, bool includeSubsets);
+
+// How the lines are laid out: the delimiters around each, lineEnd between them, and lineEnd
+// after the last one too when endLastLine is set.
+struct LineFormat {
+    DelimiterPair delimiters;
+    std::string_view lineEnd;
+    bool endLastLine;
+};
+
+// The clipboard's layout: lines joined by CR LF, none after the last.
+inline constexpr std::string_view kClipboardLineEnd = "\r\n";
+
+// What PermutationTextLength gives when the text would not fit in memory's size type.
+inline constexpr size_t kPermutationTextTooLong = static_cast<size_t>(-1);
+
+// The exact size in bytes of the text WritePermutationText writes for these values.
+size_t PermutationTextLength(const KeywordList& keywords, bool includeSubsets,
+                             const LineFormat& format);
+
+// Writes the text to `out`, which holds PermutationTextLength bytes, and returns the end of
+// what was written.
+char* WritePermutationText(const KeywordList& keywords, bool includeSubsets,
+                           const LineFormat& format, char* out);
+
+// The window's text: every ordering of the keywords, one delimited line each, lines joined by
+// CR LF with none after the last; with includeSubsets (three or four keywords) the orderings
+// of the smaller selections follow. Empty only when memory for the result cannot be had.
+Text BuildPermutationText(const KeywordList& keywords, DelimiterPair delimiters,
+                          bool includeSubsets);

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <new>
 #include <vector>
 
 #include "generator/permutation_text.h"
@@ -15,21 +14,25 @@
 namespace {
 std::atomic<long> allocations{0};
 
-KeywordList FourKeywords(size_t length) {
-    KeywordList keywords;
-    char fill = 'a';
-    for (std::string& word : keywords.words) word.assign(length, fill++);
-    return keywords;
-}
+// Four keywords of `length` bytes each, kept for the KeywordList that looks at them.
+struct FourKeywords {
+    std::string words[4];
+    explicit FourKeywords(size_t length) {
+        char fill = 'a';
+        for (std::string& word : words) word.assign(length, fill++);
+    }
+    KeywordList List() const { return {{words[0], words[1], words[2], words[3]}}; }
+};
 
 void BM_Build(benchmark::State& state) {
-    const KeywordList keywords = FourKeywords(static_cast<size_t>(state.range(0)));
+    const FourKeywords stored(static_cast<size_t>(state.range(0)));
+    const KeywordList keywords = stored.List();
     size_t bytes = 0;
     const long before = allocations.load();
     for (auto _ : state) {
-        std::string text = BuildPermutationText(keywords, kQuoteDelimiters, true);
-        bytes = text.size();
-        benchmark::DoNotOptimize(text.data());
+        Text text = BuildPermutationText(keywords, kQuoteDelimiters, true);
+        bytes = text.Size();
+        benchmark::DoNotOptimize(text.Data());
     }
     state.counters["allocs_per_call"] =
         static_cast<double>(allocations.load() - before) / static_cast<double>(state.iterations());
@@ -38,8 +41,8 @@ void BM_Build(benchmark::State& state) {
 }
 
 void BM_Memcpy(benchmark::State& state) {
-    const size_t bytes = BuildPermutationText(FourKeywords(static_cast<size_t>(state.range(0))),
-                                              kQuoteDelimiters, true).size();
+    const size_t bytes = BuildPermutationText(FourKeywords(static_cast<size_t>(state.range(0))).List(),
+                                              kQuoteDelimiters, true).Size();
     std::vector<char> source(bytes, 'x');
     std::vector<char> destination(bytes);
     for (auto _ : state) {
@@ -77,15 +80,12 @@ private:
 };
 }  // namespace
 
-void* operator new(size_t size) {
-    ++allocations;
-    if (void* block = std::malloc(size ? size : 1)) return block;
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, size_t) noexcept { std::free(block); }
-
 int main(int argc, char** argv) {
+    // Every text's memory is counted.
+    SetTextAllocator([](size_t size) {
+        ++allocations;
+        return std::malloc(size);
+    });
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

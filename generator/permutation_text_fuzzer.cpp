@@ -22,14 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     const DelimiterPair delimiters = input.ConsumeBool() ? kQuoteDelimiters : kBracketDelimiters;
     const bool subsets = input.ConsumeBool();
-    KeywordList keywords;
+    reference::KeywordStore keywords;
     for (std::string& word : keywords.words) word = input.ConsumeRandomLengthString(64);
     // The caller never passes an empty keyword 1 or 2.
     for (int k = 0; k < 2; ++k) {
         if (keywords.words[k].empty()) keywords.words[k] = "k";
     }
 
-    const std::string text = BuildPermutationText(keywords, delimiters, subsets);
+    const std::string text = reference::BuiltText(keywords, delimiters, subsets);
     const int n = CountKeywords(keywords);
     Require(n == reference::KeywordCount(keywords));
     Require(text == reference::ExpectedText(keywords, delimiters, subsets));

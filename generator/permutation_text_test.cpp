@@ -10,10 +10,11 @@
 
 namespace {
 
+using reference::KeywordStore;
 using reference::Ordering;
 
-KeywordList Keywords(std::string k1, std::string k2, std::string k3 = "", std::string k4 = "") {
-    return KeywordList{{std::move(k1), std::move(k2), std::move(k3), std::move(k4)}};
+KeywordStore Keywords(std::string k1, std::string k2, std::string k3 = "", std::string k4 = "") {
+    return KeywordStore{{std::move(k1), std::move(k2), std::move(k3), std::move(k4)}};
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -53,13 +54,13 @@ std::set<Ordering> AsSet(const std::vector<Ordering>& orderings) {
 }
 
 TEST(PermutationText, WorkedExampleByteForByte) {
-    const KeywordList keywords = Keywords("blue", "running", "shoes");
-    EXPECT_EQ(BuildPermutationText(keywords, kBracketDelimiters, true),
+    const KeywordStore keywords = Keywords("blue", "running", "shoes");
+    EXPECT_EQ(reference::BuiltText(keywords, kBracketDelimiters, true),
               "[blue running shoes]\r\n[blue shoes running]\r\n[shoes blue running]\r\n"
               "[shoes running blue]\r\n[running shoes blue]\r\n[running blue shoes]\r\n"
               "[running shoes]\r\n[shoes running]\r\n[blue running]\r\n"
               "[running blue]\r\n[shoes blue]\r\n[blue shoes]");
-    EXPECT_EQ(BuildPermutationText(keywords, kQuoteDelimiters, true),
+    EXPECT_EQ(reference::BuiltText(keywords, kQuoteDelimiters, true),
               "\"blue running shoes\"\r\n\"blue shoes running\"\r\n\"shoes blue running\"\r\n"
               "\"shoes running blue\"\r\n\"running shoes blue\"\r\n\"running blue shoes\"\r\n"
               "\"running shoes\"\r\n\"shoes running\"\r\n\"blue running\"\r\n"
@@ -67,13 +68,13 @@ TEST(PermutationText, WorkedExampleByteForByte) {
 }
 
 TEST(PermutationText, EveryTableMatchesItsStructuralRuleAndCoversEachOrderingOnce) {
-    const KeywordList keywordsByCount[] = {Keywords("k1", "k2"), Keywords("k1", "k2", "k3"),
+    const KeywordStore keywordsByCount[] = {Keywords("k1", "k2"), Keywords("k1", "k2", "k3"),
                                            Keywords("k1", "k2", "k3", "k4")};
-    for (const KeywordList& keywords : keywordsByCount) {
+    for (const KeywordStore& keywords : keywordsByCount) {
         const int n = CountKeywords(keywords);
         SCOPED_TRACE(n);
-        const std::vector<Ordering> full = ParseOrderings(BuildPermutationText(keywords, kBracketDelimiters, false));
-        const std::vector<Ordering> withSubsets = ParseOrderings(BuildPermutationText(keywords, kBracketDelimiters, true));
+        const std::vector<Ordering> full = ParseOrderings(reference::BuiltText(keywords, kBracketDelimiters, false));
+        const std::vector<Ordering> withSubsets = ParseOrderings(reference::BuiltText(keywords, kBracketDelimiters, true));
         ASSERT_GE(withSubsets.size(), full.size());
         const std::vector<Ordering> subsets(withSubsets.begin() + full.size(), withSubsets.end());
 
@@ -101,14 +102,14 @@ TEST(PermutationText, EveryTableMatchesItsStructuralRuleAndCoversEachOrderingOnc
         EXPECT_EQ(AsSet(subsets), expectedSubsets);
         EXPECT_EQ(AsSet(subsets).size(), subsets.size());
     }
-    EXPECT_EQ(ParseOrderings(BuildPermutationText(keywordsByCount[2], kBracketDelimiters, true)).size(), 60u);
+    EXPECT_EQ(ParseOrderings(reference::BuiltText(keywordsByCount[2], kBracketDelimiters, true)).size(), 60u);
 }
 
 TEST(PermutationText, KeywordCountIgnoresKeyword4WithoutKeyword3) {
-    const KeywordList keywords = Keywords("alpha", "beta", "", "delta");
+    const KeywordStore keywords = Keywords("alpha", "beta", "", "delta");
     EXPECT_EQ(CountKeywords(keywords), 2);
     for (bool subsets : {false, true}) {
-        const std::string text = BuildPermutationText(keywords, kQuoteDelimiters, subsets);
+        const std::string text = reference::BuiltText(keywords, kQuoteDelimiters, subsets);
         EXPECT_EQ(text, "\"alpha beta\"\r\n\"beta alpha\"");
         EXPECT_EQ(text.find("delta"), std::string::npos);
     }
@@ -117,14 +118,14 @@ TEST(PermutationText, KeywordCountIgnoresKeyword4WithoutKeyword3) {
 }
 
 TEST(PermutationText, LineJoinsHaveNoTrailingOrDoubledLineEnds) {
-    const struct { KeywordList keywords; bool subsets; size_t lines; } cases[] = {
+    const struct { KeywordStore keywords; bool subsets; size_t lines; } cases[] = {
         {Keywords("a", "b", "c"), false, 6},
         {Keywords("a", "b", "c"), true, 12},
         {Keywords("a", "b", "c", "d"), false, 24},
         {Keywords("a", "b", "c", "d"), true, 60},
     };
     for (const auto& c : cases) {
-        const std::string text = BuildPermutationText(c.keywords, kBracketDelimiters, c.subsets);
+        const std::string text = reference::BuiltText(c.keywords, kBracketDelimiters, c.subsets);
         const std::vector<std::string> lines = SplitLines(text);
         EXPECT_EQ(lines.size(), c.lines);
         for (const std::string& line : lines) EXPECT_GE(line.size(), 5u) << "blank line in " << text;
@@ -132,7 +133,7 @@ TEST(PermutationText, LineJoinsHaveNoTrailingOrDoubledLineEnds) {
         EXPECT_EQ(text.find("\r\n\r\n"), std::string::npos);
     }
     const std::vector<std::string> sixty =
-        SplitLines(BuildPermutationText(Keywords("a", "b", "c", "d"), kBracketDelimiters, true));
+        SplitLines(reference::BuiltText(Keywords("a", "b", "c", "d"), kBracketDelimiters, true));
     EXPECT_EQ(sixty[23], "[d b a c]");
     EXPECT_EQ(sixty[24], "[b c d]");
     EXPECT_EQ(sixty[59], "[a c]");
@@ -141,28 +142,83 @@ TEST(PermutationText, LineJoinsHaveNoTrailingOrDoubledLineEnds) {
 TEST(PermutationText, KeywordBytesAreCarriedUnchanged) {
     // Blanks, delimiters inside keywords, duplicates, case, high bytes and NUL are all data.
     const std::string withNul("n\0l", 3);
-    const KeywordList keywords = Keywords("  Blue ", "sa\"y [it]", "  Blue ", withNul);
-    const std::string text = BuildPermutationText(keywords, kQuoteDelimiters, false);
+    const KeywordStore keywords = Keywords("  Blue ", "sa\"y [it]", "  Blue ", withNul);
+    const std::string text = reference::BuiltText(keywords, kQuoteDelimiters, false);
     EXPECT_EQ(SplitLines(text)[0], std::string("\"  Blue  sa\"y [it]   Blue  n\0l\"", 31));
     EXPECT_EQ(text, reference::ExpectedText(keywords, kQuoteDelimiters, false));
 
-    const KeywordList highBytes = Keywords("caf\xE9", "\xFF\x80", "   ");
-    EXPECT_EQ(SplitLines(BuildPermutationText(highBytes, kBracketDelimiters, true)),
+    const KeywordStore highBytes = Keywords("caf\xE9", "\xFF\x80", "   ");
+    EXPECT_EQ(SplitLines(reference::BuiltText(highBytes, kBracketDelimiters, true)),
               (std::vector<std::string>{"[caf\xE9 \xFF\x80    ]", "[caf\xE9     \xFF\x80]",
                                         "[    caf\xE9 \xFF\x80]", "[    \xFF\x80 caf\xE9]",
                                         "[\xFF\x80     caf\xE9]", "[\xFF\x80 caf\xE9    ]",
                                         "[\xFF\x80    ]", "[    \xFF\x80]", "[caf\xE9 \xFF\x80]",
                                         "[\xFF\x80 caf\xE9]", "[    caf\xE9]", "[caf\xE9    ]"}));
 
-    const std::string twins = BuildPermutationText(Keywords("x", "x"), kBracketDelimiters, true);
+    const std::string twins = reference::BuiltText(Keywords("x", "x"), kBracketDelimiters, true);
     EXPECT_EQ(twins, "[x x]\r\n[x x]");
 }
 
 TEST(PermutationText, LongKeywordsAreCopiedWhole) {
-    const KeywordList keywords = Keywords(std::string(32768, 'a'), std::string(32768, 'b'),
+    const KeywordStore keywords = Keywords(std::string(32768, 'a'), std::string(32768, 'b'),
                                           std::string(32768, 'c'), std::string(32768, 'd'));
-    const std::string text = BuildPermutationText(keywords, kBracketDelimiters, true);
+    const std::string text = reference::BuiltText(keywords, kBracketDelimiters, true);
     EXPECT_EQ(text, reference::ExpectedText(keywords, kBracketDelimiters, true));
+}
+
+TEST(PermutationText, OrderingListsAreTheTextsLinesForEveryCountAndLayout) {
+    const KeywordStore keywords = Keywords("k1", "k2", "k3", "k4");
+    for (int n = 2; n <= 4; ++n) {
+        for (bool subsets : {false, true}) {
+            SCOPED_TRACE(testing::Message() << n << (subsets ? " with subsets" : ""));
+            std::vector<Ordering> listed;
+            for (const KeywordOrdering& line : PermutationOrderings(n, subsets)) {
+                listed.emplace_back(line.keywords, line.keywords + line.count);
+                for (int& k : listed.back()) ++k;
+            }
+            std::vector<Ordering> expected = reference::FullOrderings(n);
+            if (subsets) {
+                const std::vector<Ordering> more = reference::SubsetOrderings(n);
+                expected.insert(expected.end(), more.begin(), more.end());
+            }
+            EXPECT_EQ(listed, expected);
+        }
+    }
+
+    // Any line end, after the last line too: the window's text with other joins.
+    const KeywordStore three = Keywords("blue", "running", "shoes");
+    for (const LineFormat format : {LineFormat{kBracketDelimiters, "\n", true},
+                                    LineFormat{kQuoteDelimiters, "\r\n", true},
+                                    LineFormat{kBracketDelimiters, "\n", false}}) {
+        std::string expected = reference::BuiltText(three, format.delimiters, true);
+        for (size_t at = 0; (at = expected.find("\r\n", at)) != std::string::npos; at += format.lineEnd.size()) {
+            expected.replace(at, 2, format.lineEnd);
+        }
+        if (format.endLastLine) expected += format.lineEnd;
+        const size_t length = PermutationTextLength(three, true, format);
+        ASSERT_EQ(length, expected.size());
+        std::string written(length + 1, '#');
+        EXPECT_EQ(WritePermutationText(three, true, format, &written[0]), &written[0] + length);
+        EXPECT_EQ(written, expected + '#');
+    }
+}
+
+TEST(PermutationText, TextsTooLongForMemoryGiveAnEmptyText) {
+    // Only the sizes are read before the length is known, so no such keyword need exist.
+    const char* anywhere = "k";
+    const size_t huge = static_cast<size_t>(-1) / 100;
+    const KeywordList tooLong{{std::string_view(anywhere, huge), std::string_view(anywhere, huge),
+                               std::string_view(anywhere, huge), std::string_view(anywhere, huge)}};
+    EXPECT_EQ(PermutationTextLength(tooLong, true, {kQuoteDelimiters, kClipboardLineEnd, false}),
+              kPermutationTextTooLong);
+    EXPECT_TRUE(BuildPermutationText(tooLong, kQuoteDelimiters, true).IsEmpty());
+
+    // Memory refused for a text of ordinary size: empty as well, and nothing half-built.
+    SetTextAllocator([](size_t) -> void* { return nullptr; });
+    const Text refused = BuildPermutationText(Keywords("blue", "running", "shoes"), kBracketDelimiters, true);
+    SetTextAllocator(nullptr);
+    EXPECT_TRUE(refused.IsEmpty());
+    EXPECT_EQ(reference::BuiltText(Keywords("a", "b"), kBracketDelimiters, false), "[a b]\r\n[b a]");
 }
 
 }  // namespace

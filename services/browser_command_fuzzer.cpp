@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "services/browser_command.h"
@@ -20,9 +21,7 @@ int expandCalls = 0;
 std::string expandInput;
 
 // Turns %P% into a placeholder and %E% into nothing, so expansion can both add and remove.
-std::string ExpandForFuzzing(const std::string& text) {
-    ++expandCalls;
-    expandInput = text;
+std::string ExpandedForFuzzing(const std::string& text) {
     std::string expanded;
     for (size_t at = 0; at < text.size();) {
         if (text.compare(at, 3, "%P%") == 0) {
@@ -35,6 +34,12 @@ std::string ExpandForFuzzing(const std::string& text) {
         }
     }
     return expanded;
+}
+
+bool ExpandForFuzzing(const Text& text, Text& expanded) {
+    ++expandCalls;
+    expandInput = std::string(text.View());
+    return expanded.Assign(ExpandedForFuzzing(expandInput));
 }
 
 size_t CountOf(const std::string& text, const std::string& part) {
@@ -87,27 +92,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<char> value = input.ConsumeRemainingBytes<char>();
 
     expandCalls = 0;
-    const std::optional<std::string> line =
-        BuildBrowserCommandLine(value.data(), value.size(), type, url, ExpandForFuzzing);
+    Text built;
+    const BrowserLookup lookup =
+        BuildBrowserCommandLine(value.data(), value.size(), type, url, ExpandForFuzzing, built);
+    // Memory is never short here.
+    Require(lookup != BrowserLookup::NoMemory);
+    Require(lookup == BrowserLookup::Found || built.IsEmpty());
+    const std::string line(built.View());
 
     if (type != kRegistryString && type != kRegistryExpandableString) {
-        Require(!line && expandCalls == 0);
+        Require(lookup == BrowserLookup::NoBrowser && expandCalls == 0);
         return 0;
     }
     const std::string text(value.begin(), std::find(value.begin(), value.end(), '\0'));
     std::string command = text;
     if (type == kRegistryExpandableString) {
         Require(expandCalls == 1 && expandInput == text);
-        command = ExpandForFuzzing(text);
+        command = ExpandedForFuzzing(text);
     } else {
         Require(expandCalls == 0);
     }
     const bool onlyBlanks = command.find_first_not_of(" \t") == std::string::npos;
-    Require(line.has_value() != onlyBlanks);
-    if (!line) return 0;
-    Require(line->find(url) != std::string::npos);
+    Require((lookup == BrowserLookup::Found) != onlyBlanks);
+    if (onlyBlanks) return 0;
+    Require(line.find(url) != std::string::npos);
     if (markedUrl && command.find(kUrlMark) == std::string::npos) {
-        CheckUrlPlacement(command, url, *line);
+        CheckUrlPlacement(command, url, line);
     }
     return 0;
 }

@@ -2,45 +2,65 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <optional>
+#include <string>
 #include <vector>
+
+#include "tests/support/rationed_text_memory.h"
 
 namespace {
 
 const std::string kUrl = "http://www.varnholt.example/";
 
-std::string NoExpansionExpected(const std::string&) {
+bool NoExpansionExpected(const Text&, Text&) {
     ADD_FAILURE() << "only an expandable string is expanded";
-    return {};
+    return true;
 }
 
 int expandCalls = 0;
 std::string lastExpandInput;
 
 // Stands in for the platform: %WEBDIR% is the only variable it knows.
-std::string ExpandWebDir(const std::string& text) {
+bool ExpandWebDir(const Text& text, Text& expanded) {
     ++expandCalls;
-    lastExpandInput = text;
+    lastExpandInput = std::string(text.View());
     const std::string reference = "%WEBDIR%";
-    std::string expanded = text;
-    for (size_t at; (at = expanded.find(reference)) != std::string::npos;) {
-        expanded.replace(at, reference.size(), "C:\\Program Files\\Web");
+    std::string result = lastExpandInput;
+    for (size_t at; (at = result.find(reference)) != std::string::npos;) {
+        result.replace(at, reference.size(), "C:\\Program Files\\Web");
     }
-    return expanded;
+    return expanded.Assign(result);
 }
 
-std::string ExpandFails(const std::string&) {
+// The platform could not expand the text.
+bool ExpandFails(const Text&, Text&) {
     ++expandCalls;
-    return {};
+    return true;
+}
+
+bool ExpandOutOfMemory(const Text&, Text&) {
+    return false;
 }
 
 // The value lies on the heap exactly as large as it is, with no terminator after it, so that
 // the sanitizer catches any read past its size.
+BrowserLookup Look(const std::string& value, unsigned long type, const std::string& url,
+                   EnvironmentExpander expand, Text& line) {
+    const std::vector<char> bytes(value.begin(), value.end());
+    return BuildBrowserCommandLine(bytes.data(), bytes.size(), type, url, expand, line);
+}
+
+// The command line built from the value; none when no browser is registered. Memory is never
+// short here.
 std::optional<std::string> Build(const std::string& value, unsigned long type = kRegistryString,
                                  const std::string& url = kUrl,
                                  EnvironmentExpander expand = NoExpansionExpected) {
-    const std::vector<char> bytes(value.begin(), value.end());
-    return BuildBrowserCommandLine(bytes.data(), bytes.size(), type, url, expand);
+    Text line;
+    const BrowserLookup lookup = Look(value, type, url, expand, line);
+    EXPECT_NE(lookup, BrowserLookup::NoMemory);
+    if (lookup == BrowserLookup::Found) return std::string(line.View());
+    EXPECT_TRUE(line.IsEmpty()) << "a command line for no browser";
+    return std::nullopt;
 }
 
 // As the registry usually hands a string over: with its terminating NUL counted in its size.
@@ -85,8 +105,9 @@ TEST(BrowserCommandLine, ValueEndsAtItsFirstNulOrItsSize) {
 
 TEST(BrowserCommandLine, EmptyOrBlankCommandRegistersNoBrowser) {
     EXPECT_EQ(Build(""), std::nullopt);
-    EXPECT_EQ(BuildBrowserCommandLine(nullptr, 0, kRegistryString, kUrl, NoExpansionExpected),
-              std::nullopt);
+    Text none;
+    EXPECT_EQ(BuildBrowserCommandLine(nullptr, 0, kRegistryString, kUrl, NoExpansionExpected, none),
+              BrowserLookup::NoBrowser);
     EXPECT_EQ(Build(std::string(1, '\0')), std::nullopt);
     EXPECT_EQ(Build(std::string("\0web.exe %1", 11)), std::nullopt);
     EXPECT_EQ(BuildStored("   "), std::nullopt);
@@ -133,6 +154,47 @@ TEST(BrowserCommandLine, ValuesThatAreNotStringsRegisterNoBrowser) {
         EXPECT_EQ(Build(command + '\0', type), std::nullopt) << type;
         EXPECT_EQ(Build(std::string("\x01\x00\x00\x00", 4), type), std::nullopt) << type;
     }
+}
+
+TEST(BrowserCommandLine, MemoryThatCannotBeHadBuildsNoCommandLine) {
+    struct Case {
+        std::string value;
+        unsigned long type;
+        std::string commandLine;
+    };
+    const Case cases[] = {
+        {"web.exe", kRegistryString, "web.exe " + kUrl},
+        {"\"%WEBDIR%\\web.exe\" \"%1\" -url=%1", kRegistryExpandableString,
+         "\"C:\\Program Files\\Web\\web.exe\" \"" + kUrl + "\" -url=" + kUrl},
+    };
+    // Refused its first allocation, then its second and so on, each look-up ends for want of
+    // memory with no command line; given all it asks for, the line is whole.
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        for (int allowed = 0;; ++allowed) {
+            ASSERT_LT(allowed, 64) << "never got all the memory it needs";
+            Text line;
+            BrowserLookup lookup;
+            int refused;
+            {
+                RationedTextMemory memory(allowed);
+                lookup = Look(c.value, c.type, kUrl, ExpandWebDir, line);
+                refused = RationedTextMemory::Refused();
+            }
+            if (refused == 0) {
+                EXPECT_EQ(lookup, BrowserLookup::Found);
+                EXPECT_EQ(line.View(), c.commandLine);
+                break;
+            }
+            EXPECT_EQ(lookup, BrowserLookup::NoMemory) << allowed << " allowed";
+            EXPECT_TRUE(line.IsEmpty()) << allowed << " allowed";
+        }
+    }
+    // An expansion that runs out of memory is not taken for a blank command.
+    Text line;
+    EXPECT_EQ(Look("%WEBDIR%\\web.exe", kRegistryExpandableString, kUrl, ExpandOutOfMemory, line),
+              BrowserLookup::NoMemory);
+    EXPECT_TRUE(line.IsEmpty());
 }
 
 }  // namespace

@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <new>
-#include <optional>
-#include <vector>
+#include <algorithm>
+#include <cstring>
 
 #include "services/browser_command.h"
 
@@ -39,50 +38,55 @@ struct ProcessHandles {
 };
 
 struct RegistryValue {
-    std::vector<char> bytes;
+    Text bytes;
     DWORD type = REG_NONE;
 };
 
 // The key's default value at whatever length it has: its size is asked for first.
-std::optional<RegistryValue> ReadBrowserCommandValue() {
+BrowserLookup ReadBrowserCommandValue(RegistryValue& value) {
     RegistryKey key;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kBrowserCommandKey, 0, KEY_QUERY_VALUE, &key.handle) !=
         ERROR_SUCCESS) {
-        return std::nullopt;
+        return BrowserLookup::NoBrowser;
     }
-    RegistryValue value;
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
         DWORD size = 0;
         if (RegQueryValueExA(key.handle, "", nullptr, &value.type, nullptr, &size) !=
             ERROR_SUCCESS) {
-            return std::nullopt;
+            return BrowserLookup::NoBrowser;
         }
-        value.bytes.resize(size);
+        if (!value.bytes.Resize(size)) return BrowserLookup::NoMemory;
         const LONG result = RegQueryValueExA(key.handle, "", nullptr, &value.type,
-                                             reinterpret_cast<BYTE*>(value.bytes.data()), &size);
+                                             reinterpret_cast<BYTE*>(value.bytes.MutableData()), &size);
         if (result == ERROR_SUCCESS) {
-            value.bytes.resize(size);
-            return value;
+            // What was read: never more than the buffer (a null one, for an empty value, takes
+            // nothing), so this cannot fail.
+            value.bytes.Resize(std::min<size_t>(size, value.bytes.Size()));
+            return BrowserLookup::Found;
         }
-        if (result != ERROR_MORE_DATA) return std::nullopt;
+        if (result != ERROR_MORE_DATA) return BrowserLookup::NoBrowser;
     }
-    return std::nullopt;
+    return BrowserLookup::NoBrowser;
 }
 
-std::string ExpandEnvironmentReferences(const std::string& text) {
-    DWORD size = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+bool ExpandEnvironmentReferences(const Text& text, Text& expanded) {
+    DWORD size = ExpandEnvironmentStringsA(text.Data(), nullptr, 0);
     for (int attempt = 0; size != 0 && attempt < kReadAttempts; ++attempt) {
         // One byte more than asked for: the ANSI form may need it in a double-byte code page.
-        std::string buffer(size + 1, '\0');
-        const DWORD needed = ExpandEnvironmentStringsA(text.c_str(), buffer.data(), size + 1);
-        if (needed == 0) return {};
-        if (needed <= size + 1) return buffer.c_str();
+        if (!expanded.Resize(size + 1)) return false;
+        const DWORD needed = ExpandEnvironmentStringsA(text.Data(), expanded.MutableData(), size + 1);
+        if (needed == 0) break;
+        if (needed <= size + 1) {
+            expanded.Resize(std::strlen(expanded.Data()));  // shorter: cannot fail
+            return true;
+        }
         size = needed;
     }
-    return {};
+    expanded.Resize(0);
+    return true;
 }
 
-void StartProcess(std::string commandLine) {
+void StartProcess(Text& commandLine) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -91,26 +95,26 @@ void StartProcess(std::string commandLine) {
     // A browser that cannot be started is not reported, so the system must not report it either.
     const UINT previousErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const BOOL started =
-        CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                       nullptr, nullptr, &startup, &process.info);
+        CreateProcessA(nullptr, commandLine.MutableData(), nullptr, nullptr, TRUE,
+                       NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process.info);
     SetErrorMode(previousErrorMode);
     if (!started) process.info = {};  // whatever a failed call left there is not ours to close
 }
 }  // namespace
 
-void OpenUrlInDefaultBrowser(const std::string& url) {
-    std::optional<std::string> commandLine;
-    try {
-        if (std::optional<RegistryValue> value = ReadBrowserCommandValue()) {
-            commandLine = BuildBrowserCommandLine(value->bytes.data(), value->bytes.size(),
-                                                  value->type, url, ExpandEnvironmentReferences);
-        }
-    } catch (const std::bad_alloc&) {
-        return;  // like a browser that cannot be started: nothing started, nothing said
+void OpenUrlInDefaultBrowser(std::string_view url) {
+    RegistryValue value;
+    Text commandLine;
+    BrowserLookup lookup = ReadBrowserCommandValue(value);
+    if (lookup == BrowserLookup::Found) {
+        lookup = BuildBrowserCommandLine(value.bytes.Data(), value.bytes.Size(), value.type, url,
+                                         ExpandEnvironmentReferences, commandLine);
     }
-    if (!commandLine) {
-        MessageBoxA(nullptr, kNoBrowserMessage, kMessageTitle, MB_OK | MB_ICONHAND);
-        return;
+    switch (lookup) {
+        case BrowserLookup::Found: StartProcess(commandLine); break;
+        case BrowserLookup::NoBrowser:
+            MessageBoxA(nullptr, kNoBrowserMessage, kMessageTitle, MB_OK | MB_ICONHAND);
+            break;
+        case BrowserLookup::NoMemory: break;  // like a browser that cannot be started
     }
-    StartProcess(std::move(*commandLine));
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/rationed_text_memory.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
@@ -34,6 +35,9 @@ void StoreBrowserCommand(DWORD type, const std::string& bytes) {
 // the launcher started, whether they still run or not.
 HANDLE ProcessJob() {
     static const HANDLE job = [] {
+        // Wine starts its desktop process as a child of the first process that needs the
+        // desktop while none runs: had now, before the job exists, it is not counted.
+        GetDesktopWindow();
         HANDLE created = CreateJobObjectA(nullptr, nullptr);
         AssignProcessToJobObject(created, GetCurrentProcess());
         return created;
@@ -143,16 +147,20 @@ protected:
 
     DWORD ProcessesStarted() const { return JobAccounting().TotalProcesses - startedBefore_; }
 
-    // Waits for the stand-in's record, takes it and removes it for the next start.
+    // Waits for the stand-in's record, takes it and removes it for the next start. The record
+    // can be there before it can be opened: the rename that puts it in place holds it open a
+    // moment longer, without sharing it for reading.
     std::optional<BrowserRecord> AwaitRecord() {
+        std::string bytes;
         const bool arrived = PumpUntil(
-            [this] { return GetFileAttributesA(record_.c_str()) != INVALID_FILE_ATTRIBUTES; },
+            [&] {
+                std::ifstream file(record_, std::ios::binary);
+                if (!file) return false;
+                bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+                return true;
+            },
             15000);
         if (!arrived) return std::nullopt;
-        std::ifstream file(record_, std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(file),
-                                std::istreambuf_iterator<char>()};
-        file.close();
         DeleteFileA(record_.c_str());
         return ParseRecord(bytes);
     }
@@ -316,6 +324,35 @@ TEST_F(BrowserLauncher, BrowserThatCannotStartIsNotReported) {
     EXPECT_TRUE(capture.boxes.empty());
     EXPECT_EQ(ProcessesStarted(), 0u);
     EXPECT_EQ(errorModeAfter, static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+}
+
+TEST_F(BrowserLauncher, CommandLineThatMemoryCannotBeHadForStartsNothingAndSaysNothing) {
+    SetEnvironmentVariableA("VARNHOLT_WEB_FOLDER", folder_.c_str());
+    StoreBrowserCommand(
+        REG_EXPAND_SZ, "\"%VARNHOLT_WEB_FOLDER%\\fake browser.exe\" \"%1\"" + std::string(1, '\0'));
+    MessageBoxCapture capture;
+    // Refused its first allocation, then its second and so on, until it has all it asks for.
+    int allowed = 0;
+    for (;; ++allowed) {
+        ASSERT_LT(allowed, 64) << "never got all the memory it needs";
+        int refused;
+        {
+            RationedTextMemory memory(allowed);
+            OpenUrlInDefaultBrowser(kUrl);
+            refused = RationedTextMemory::Refused();
+        }
+        if (refused == 0) break;
+        EXPECT_TRUE(capture.boxes.empty()) << allowed << " allowed";
+        EXPECT_EQ(ProcessesStarted(), 0u) << allowed << " allowed";
+    }
+    SetEnvironmentVariableA("VARNHOLT_WEB_FOLDER", nullptr);
+    EXPECT_GE(allowed, 3) << "the value, its expansion and the command line each take memory";
+
+    EXPECT_TRUE(capture.boxes.empty());
+    EXPECT_EQ(ProcessesStarted(), 1u);
+    const std::optional<BrowserRecord> record = AwaitRecord();
+    ASSERT_TRUE(record) << "the browser wrote no record";
+    EXPECT_EQ(record->args, (std::vector<std::string>{fake_, kUrl}));
 }
 
 }  // namespace

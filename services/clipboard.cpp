@@ -40,22 +40,22 @@ private:
 };
 
 // Copies the text and a terminating NUL into the block; false when it cannot be locked.
-bool FillBlock(HGLOBAL block, const std::string& text) {
+bool FillBlock(HGLOBAL block, const Text& text) {
     char* bytes = static_cast<char*>(GlobalLock(block));
     if (!bytes) return false;
-    std::memcpy(bytes, text.data(), text.size());
-    bytes[text.size()] = '\0';
+    std::memcpy(bytes, text.Data(), text.Size());
+    bytes[text.Size()] = '\0';
     GlobalUnlock(block);
     return true;
 }
 
 }  // namespace
 
-int CopyTextToClipboard(std::string text) {
-    if (text.empty()) return 0;
+int CopyTextToClipboard(Text text) {
+    if (text.IsEmpty()) return 0;
 
     // Filled before the clipboard is opened, so that other programs wait on it only briefly.
-    ClipboardBlock block(text.size() + 1);
+    ClipboardBlock block(text.Size() + 1);
     if (!block.Get() || !FillBlock(block.Get(), text)) return 0;
 
     OpenedClipboard clipboard;

@@ -74,15 +74,15 @@ TEST(ClipboardWriter, ReplacesTheClipboardWithTheTextByteForByte) {
     ASSERT_TRUE(IsClipboardFormatAvailable(richFormat));
 
     const std::string lines = "first line\r\nGr\xFC\xDF" "e \xE9\x80\xFF\r\n\r\nlast line";
-    EXPECT_EQ(CopyTextToClipboard(lines), 1);
+    EXPECT_EQ(CopyTextToClipboard(Text(lines)), 1);
     EXPECT_EQ(ReadClipboardTextBlock(), WithNul(lines));
     EXPECT_FALSE(IsClipboardFormatAvailable(richFormat));
 
-    EXPECT_EQ(CopyTextToClipboard("x"), 1);
+    EXPECT_EQ(CopyTextToClipboard(Text("x")), 1);
     EXPECT_EQ(ReadClipboardTextBlock(), "x\0"s);
 
     // Readers of CF_TEXT stop at the first NUL, but the block holds every byte.
-    EXPECT_EQ(CopyTextToClipboard("ab\0cd"s), 1);
+    EXPECT_EQ(CopyTextToClipboard(Text("ab\0cd"s)), 1);
     EXPECT_EQ(ReadClipboardTextBlock(), "ab\0cd\0"s);
 
     // As large as the text of four long keywords with subsets.
@@ -90,14 +90,14 @@ TEST(ClipboardWriter, ReplacesTheClipboardWithTheTextByteForByte) {
     large[1] = '\r';
     large[2] = '\n';
     large.back() = '\xA0';
-    EXPECT_EQ(CopyTextToClipboard(large), 1);
+    EXPECT_EQ(CopyTextToClipboard(Text(large)), 1);
     EXPECT_EQ(ReadClipboardTextBlock(), WithNul(large));
 }
 
 TEST(ClipboardWriter, EmptyTextLeavesTheClipboardAlone) {
     PutSentinelOnClipboard(kSentinel);
     const DWORD sequence = GetClipboardSequenceNumber();
-    EXPECT_EQ(CopyTextToClipboard(""), 0);
+    EXPECT_EQ(CopyTextToClipboard(Text("")), 0);
     EXPECT_EQ(GetClipboardSequenceNumber(), sequence);
     EXPECT_EQ(ReadClipboardTextBlock(), WithNul(kSentinel));
 }
@@ -108,15 +108,15 @@ TEST(ClipboardWriter, ClipboardHeldByAnotherProcess) {
     {
         ClipboardHolderProcess holder;
         ASSERT_TRUE(holder.IsHolding());
-        EXPECT_EQ(CopyTextToClipboard(text), 0);
+        EXPECT_EQ(CopyTextToClipboard(Text(text)), 0);
         const SIZE_T before = PrivateBytesInUse();
         ASSERT_GT(before, 0u);
-        for (int attempt = 0; attempt < 16; ++attempt) EXPECT_EQ(CopyTextToClipboard(text), 0);
+        for (int attempt = 0; attempt < 16; ++attempt) EXPECT_EQ(CopyTextToClipboard(Text(text)), 0);
         EXPECT_LT(PrivateBytesInUse(), before + kMemorySlack);
     }
     EXPECT_EQ(ReadClipboardTextBlock(), WithNul(kSentinel));
     // Once the other program lets go, the same text goes in.
-    EXPECT_EQ(CopyTextToClipboard("after"), 1);
+    EXPECT_EQ(CopyTextToClipboard(Text("after")), 1);
     EXPECT_EQ(ReadClipboardTextBlock(), "after\0"s);
 }
 
@@ -124,12 +124,12 @@ TEST(ClipboardWriter, RefusedDataIsReportedAndFreed) {
     ClipboardSaboteur saboteur;
     ASSERT_TRUE(saboteur.TakeOwnership());
     const std::string text(8 * 1024 * 1024, 'r');
-    EXPECT_EQ(CopyTextToClipboard(text), 0);
+    EXPECT_EQ(CopyTextToClipboard(Text(text)), 0);
     ASSERT_EQ(ClipboardSaboteur::Notices(), 1);
 
     const SIZE_T before = PrivateBytesInUse();
     ASSERT_GT(before, 0u);
-    for (int attempt = 0; attempt < 16; ++attempt) EXPECT_EQ(CopyTextToClipboard(text), 0);
+    for (int attempt = 0; attempt < 16; ++attempt) EXPECT_EQ(CopyTextToClipboard(Text(text)), 0);
     EXPECT_EQ(ClipboardSaboteur::Notices(), 17);
     EXPECT_LT(PrivateBytesInUse(), before + kMemorySlack);
     // The writer never got to empty the clipboard, and it did not try again.

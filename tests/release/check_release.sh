@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks the 32-bit release file itself: a PE32 i386 GUI program that imports only stock
 # Windows DLLs and carries icon group 102 (16x16 and 32x32), the version resource and the
-# application manifest.
+# application manifest; at most 32 KiB, linked without the C++ runtime (read from the link map
+# beside it, EXE's name ending in .map), and built again in the folder beside EXE's with
+# "-reproduced" added, byte for byte.
 # Arguments: EXE OBJDUMP WINDRES
 set -euo pipefail
 exe=$1 objdump=$2 windres=$3
@@ -45,6 +47,63 @@ manifest=$(sed -n '/^1 24 \/\* RT_MANIFEST \*\//,/^END/p' <<<"$resources")
 problems=$(python3 "$(dirname "$0")/check_manifest.py" <<<"$manifest") || fail "manifest: $problems"
 # --- end of the manifest checks
 
-echo "size: $(stat -c %s "$exe") bytes"
+# ---- Without the C++ runtime: the size, the link map, the same bytes from every build ----
+size_limit=32768
+size=$(stat -c %s "$exe")
+echo "size: $size bytes"
+[ "$size" -le $size_limit ] || fail "the file is $size bytes, more than $size_limit"
+
+# The link map the program was linked with lies beside it. Every archive member the linker
+# took must be the program's own, an import stub of a stock Windows DLL or a helper from the
+# compiler's libgcc.a (not its unwinder): no C++ library, no exception runtime, no C runtime.
+map=${exe%.exe}.map
+[ -s "$map" ] || fail "no link map at $map"
+own_archive='^(libvarnholt_[a-z_]+|lib(kernel32|user32|gdi32|advapi32|ole32|msvcrt|shell32|comctl32)|libgcc)\.a$'
+members=$(sed -n '/^Archive member included/,/^Discarded input sections/s|^\([^ ].*\.a\)(\([^)]*\))$|\1 \2|p' "$map")
+[ ! -s "$map" ] || [ -n "$members" ] || fail "the link map lists no archive members"
+while read -r archive member; do
+    [ -n "$archive" ] || continue
+    name=$(basename "$archive")
+    grep -Eq "$own_archive" <<<"$name" || fail "links $name($member), which is not the program's"
+    if [ "$name" = libgcc.a ] && grep -Eqi 'unwind|_eh' <<<"$member"; then
+        fail "links the unwinder's $member"
+    fi
+done <<<"$members"
+# Objects named on the link line, as a runtime's start-up files are, must be the program's own.
+while read -r object; do
+    [ -z "$object" ] || grep -q '/CMakeFiles/varnholt\.dir/' <<<"$object" ||
+        fail "links the object $object, which is not the program's"
+done < <(sed -n 's/^LOAD //p' "$map" | grep -Ev '\.a$|^dll stuff$')
+# Symbols that only the runtime defines.
+runtime=$(grep -Em3 '__cxa_|__gxx_personality|__gcc_personality|_Unwind_|std::__throw|operator (new|delete)|typeinfo for|__register_frame' "$map" || true)
+[ -z "$runtime" ] || fail "the link map holds runtime symbols: $runtime"
+# No start-up code would run static constructors, destructors or TLS callbacks.
+startup=$(grep -Em3 '^ \.(ctors|dtors|tls|CRT\$)' "$map" || true)
+[ -z "$startup" ] || fail "the program has input sections that need a runtime's start-up: $startup"
+
+# One commit, one file: no time stamp in the PE header or the resource directories, no folder
+# of the build's inside, and a second build in another folder gives the same bytes.
+pe=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+[ "$(od -An -tu4 -j$((pe + 8)) -N4 "$exe" | tr -d ' ')" = 0 ] || fail "the PE header carries a time stamp"
+stamped=$(grep -E 'Table: .*Time: ' <<<"$headers" | grep -v 'Time: 00000000' || true)
+[ -z "$stamped" ] || fail "a resource directory carries a time stamp: $stamped"
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "$(dirname "$exe")" && pwd)
+again=$build-reproduced
+texts=$(strings -a "$exe")
+for folder in "$root" "$build" "$again"; do
+    ! grep -qF "$folder" <<<"$texts" || fail "the file names the folder $folder"
+done
+mkdir -p "$again"
+if { [ -f "$again/build.ninja" ] ||
+     cmake -S "$root" -B "$again" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
+         -DVARNHOLT_TESTS=OFF; } >"$again/check.log" 2>&1 &&
+   cmake --build "$again" --target varnholt >>"$again/check.log" 2>&1; then
+    cmp -s "$exe" "$again/varnholt.exe" ||
+        fail "a second build in $again gives other bytes: $(cmp "$exe" "$again/varnholt.exe" | head -1)"
+else
+    fail "the second build in $again failed (see $again/check.log)"
+fi
+
 [ $status -eq 0 ] && echo "release file checks passed"
 exit $status

@@ -3,12 +3,24 @@
 // own tables, for the tests and the fuzzer to check the builder against.
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
 #include "generator/permutation_text.h"
 
 namespace reference {
+
+// Keywords kept alive for the KeywordList that only looks at them.
+struct KeywordStore {
+    std::array<std::string, 4> words;
+    operator KeywordList() const { return {{words[0], words[1], words[2], words[3]}}; }
+};
+
+// The builder's window text as a std::string, for comparisons.
+inline std::string BuiltText(const KeywordList& keywords, DelimiterPair delimiters, bool subsets) {
+    return std::string(BuildPermutationText(keywords, delimiters, subsets).View());
+}
 
 using Ordering = std::vector<int>;  // keyword numbers, 1 to 4
 

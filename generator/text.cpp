@@ -1,0 +1,104 @@
+#include "generator/text.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+TextAllocateFunction allocateText = std::malloc;
+
+// The sizes Text can hold: the size, its NUL and the doubling of a growing capacity must
+// all stay countable.
+constexpr size_t kMaxTextSize = (static_cast<size_t>(-1) >> 1) - 1;
+
+}  // namespace
+
+void SetTextAllocator(TextAllocateFunction allocate) noexcept {
+    allocateText = allocate ? allocate : std::malloc;
+}
+
+Text::Text(std::string_view bytes) noexcept {
+    Assign(bytes);
+}
+
+Text::Text(const Text& other) noexcept {
+    Assign(other.View());
+}
+
+Text::Text(Text&& other) noexcept
+    : bytes_(other.bytes_), size_(other.size_), capacity_(other.capacity_) {
+    other.bytes_ = nullptr;
+    other.size_ = other.capacity_ = 0;
+}
+
+Text& Text::operator=(const Text& other) noexcept {
+    if (this != &other && !Assign(other.View())) Resize(0);
+    return *this;
+}
+
+Text& Text::operator=(Text&& other) noexcept {
+    if (this != &other) {
+        std::free(bytes_);
+        bytes_ = other.bytes_;
+        size_ = other.size_;
+        capacity_ = other.capacity_;
+        other.bytes_ = nullptr;
+        other.size_ = other.capacity_ = 0;
+    }
+    return *this;
+}
+
+Text::~Text() {
+    std::free(bytes_);
+}
+
+bool Text::Reserve(size_t size) noexcept {
+    if (size <= capacity_ && bytes_) return true;
+    if (size > kMaxTextSize) return false;
+    // Growing by appends doubles, so that building a text piece by piece stays linear.
+    size_t capacity = capacity_ * 2 > size && capacity_ * 2 <= kMaxTextSize ? capacity_ * 2 : size;
+    char* bytes = static_cast<char*>(allocateText(capacity + 1));
+    if (!bytes) return false;
+    if (size_) std::memcpy(bytes, bytes_, size_);
+    bytes[size_] = '\0';
+    std::free(bytes_);
+    bytes_ = bytes;
+    capacity_ = capacity;
+    return true;
+}
+
+bool Text::Assign(std::string_view bytes) noexcept {
+    if (bytes.empty()) return Resize(0);
+    // The bytes may be this text's own, so they are copied before the old ones go.
+    Text copy;
+    if (!copy.Reserve(bytes.size())) return false;
+    std::memcpy(copy.bytes_, bytes.data(), bytes.size());
+    copy.size_ = bytes.size();
+    copy.bytes_[copy.size_] = '\0';
+    *this = std::move(copy);
+    return true;
+}
+
+bool Text::Append(std::string_view bytes) noexcept {
+    if (bytes.size() > kMaxTextSize - size_) return false;
+    if (bytes.empty()) return true;
+    // Bytes of this text itself stay valid through the reallocation only as an offset.
+    const bool own = bytes_ && bytes.data() >= bytes_ && bytes.data() < bytes_ + size_;
+    const size_t ownOffset = own ? static_cast<size_t>(bytes.data() - bytes_) : 0;
+    if (!Reserve(size_ + bytes.size())) return false;
+    std::memmove(bytes_ + size_, own ? bytes_ + ownOffset : bytes.data(), bytes.size());
+    size_ += bytes.size();
+    bytes_[size_] = '\0';
+    return true;
+}
+
+bool Text::Resize(size_t size) noexcept {
+    if (size > size_) {
+        if (!Reserve(size)) return false;
+        std::memset(bytes_ + size_, 0, size - size_);
+    }
+    size_ = size;
+    if (bytes_) bytes_[size_] = '\0';
+    return true;
+}
