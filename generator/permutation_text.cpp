@@ -97,11 +97,12 @@ const PieceLayout& PiecesFor(int keywordCount) {
     }
 }
 
-// total += count * size, false when that does not fit in the size type.
+// total += count * size, false when that does not fit below kPermutationTextTooLong. Checked
+// with the compilers' overflow built-ins: a division per term would cost more than the rest.
 bool AddTimes(size_t& total, size_t count, size_t size) {
-    if (count && size > (kPermutationTextTooLong - 1 - total) / count) return false;
-    total += count * size;
-    return true;
+    size_t product;
+    return !__builtin_mul_overflow(count, size, &product) && !__builtin_add_overflow(total, product, &total) &&
+           total != kPermutationTextTooLong;
 }
 
 // Copies up to 64 bytes inline: short fixed-size copies, overlapping where the size is no
