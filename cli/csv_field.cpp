@@ -6,7 +6,7 @@ bool CsvFieldNeedsQuotes(std::string_view field) {
 
 bool AppendCsvEscaped(Text* text, std::string_view field) {
     for (size_t quote; (quote = field.find('"')) != std::string_view::npos; field.remove_prefix(quote + 1)) {
-        if (!text->Append(field.substr(0, quote + 1)) || !text->Append("\"")) return false;
+        if (!text->Append(std::string_view(field.data(), quote + 1)) || !text->Append("\"")) return false;
     }
     return text->Append(field);
 }

@@ -97,7 +97,8 @@ ReadLineResult ReadLine(LineReader* reader, char** line, size_t* size) {
         const size_t available = reader->filled - reader->lineStart;
         if (!reader->startChecked && (available >= kByteOrderMark.size() || reader->atEnd)) {
             reader->startChecked = true;
-            if (std::string_view(data + reader->lineStart, available).substr(0, 3) == kByteOrderMark) {
+            if (available >= kByteOrderMark.size() &&
+                std::memcmp(data + reader->lineStart, kByteOrderMark.data(), kByteOrderMark.size()) == 0) {
                 reader->lineStart += kByteOrderMark.size();
                 continue;
             }

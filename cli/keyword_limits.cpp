@@ -39,7 +39,7 @@ KeywordSize MeasureKeyword(std::string_view text) {
         const bool blank = c == ' ' || c == '\t';
         if (!blank && !inWord) ++size.words;
         inWord = !blank;
-        const size_t sequence = c < 0x80 ? 1 : Utf8SequenceLength(text.substr(at));
+        const size_t sequence = c < 0x80 ? 1 : Utf8SequenceLength({text.data() + at, text.size() - at});
         at += sequence ? sequence : 1;
         ++size.characters;
     }

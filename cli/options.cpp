@@ -94,7 +94,7 @@ struct Parser {
         int matches = 0;
         for (const OptionSpec& spec : kOptions) {
             if (name == spec.name) return &spec;
-            if (std::string_view(spec.name).substr(0, name.size()) == name) {
+            if (std::strncmp(spec.name, name.data(), name.size()) == 0) {
                 found = &spec;
                 ++matches;
             }
@@ -107,9 +107,9 @@ struct Parser {
 
     // argv[*at] is a long option; a value it takes may be the next argument.
     bool ParseLong(int argc, const char* const* argv, int* at) {
-        const std::string_view argument = std::string_view(argv[*at]).substr(2);
+        const std::string_view argument = argv[*at] + 2;
         const size_t equals = argument.find('=');
-        const OptionSpec* spec = FindLong(argument.substr(0, equals));
+        const OptionSpec* spec = FindLong({argument.data(), equals == std::string_view::npos ? argument.size() : equals});
         if (!spec) return false;
         if (!spec->takesValue) {
             if (equals != std::string_view::npos) return Fail("option '--", spec->name, "' takes no value");
