@@ -1,5 +1,6 @@
 #include "generator/permutation_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -39,6 +40,183 @@ constexpr OrderingList ListOf(const KeywordOrdering (&entries)[N], size_t count 
     return {entries, count};
 }
 
+// A line is written as one piece per keyword. The first keyword's piece carries the line start
+// before it and a blank after it, a middle keyword's piece the blank after it, the last
+// keyword's piece the line finish and the line end (the finish alone on a last line left
+// unended). So each line is as many copies as it has keywords, and the pieces a set is made of
+// depend only on its keyword count and options: they are numbered here once, at compile time,
+// from the ordering tables.
+enum PieceRole : unsigned char { kFirst, kMiddle, kLast, kLastUnended, kRoles };
+constexpr size_t kPieces = 4 * kRoles;
+
+constexpr unsigned char PieceNumber(unsigned keyword, PieceRole role) {
+    return static_cast<unsigned char>(keyword * kRoles + role);
+}
+
+// The lines of one keyword count, as piece numbers; the full-length lines come first, so that
+// a prefix of the pieces serves when subsets are left out.
+struct PieceLayout {
+    unsigned char pieces[4 * 24 + 3 * 24 + 2 * 12];
+    size_t pieceCount[2];  // [includeSubsets]
+    size_t lineCount[2];
+    size_t keywordUses[2][4];
+};
+
+template <size_t N>
+constexpr PieceLayout LayOutPieces(const KeywordOrdering (&lines)[N], size_t fullLines) {
+    PieceLayout layout{};
+    size_t pieces = 0;
+    size_t uses[4] = {};
+    for (size_t line = 0; line <= N; ++line) {
+        for (int withSubsets = 0; withSubsets < 2; ++withSubsets) {
+            if (line != (withSubsets ? N : fullLines)) continue;
+            layout.pieceCount[withSubsets] = pieces;
+            layout.lineCount[withSubsets] = line;
+            for (size_t k = 0; k < 4; ++k) layout.keywordUses[withSubsets][k] = uses[k];
+        }
+        if (line == N) break;
+        const KeywordOrdering& ordering = lines[line];
+        for (size_t k = 0; k < ordering.count; ++k) {
+            const PieceRole role = k == 0 ? kFirst : k + 1 == ordering.count ? kLast : kMiddle;
+            layout.pieces[pieces++] = PieceNumber(ordering.keywords[k], role);
+            ++uses[ordering.keywords[k]];
+        }
+    }
+    return layout;
+}
+
+constexpr PieceLayout kPieces2 = LayOutPieces(kOrderings2, 2);
+constexpr PieceLayout kPieces3 = LayOutPieces(kOrderings3, kFullOrderings3);
+constexpr PieceLayout kPieces4 = LayOutPieces(kOrderings4, kFullOrderings4);
+
+const PieceLayout& PiecesFor(int keywordCount) {
+    switch (keywordCount) {
+        case 2: return kPieces2;
+        case 3: return kPieces3;
+        default: return kPieces4;
+    }
+}
+
+// total += count * size, false when that does not fit below kPermutationTextTooLong. Checked
+// with the compilers' overflow built-ins: a division per term would cost more than the rest.
+bool AddTimes(size_t& total, size_t count, size_t size) {
+    size_t product;
+    return !__builtin_mul_overflow(count, size, &product) && !__builtin_add_overflow(total, product, &total) &&
+           total != kPermutationTextTooLong;
+}
+
+// Copies up to 64 bytes inline: short fixed-size copies, overlapping where the size is no
+// multiple of them, are plain moves, where a call to memcpy would cost more than the copy.
+inline void CopyShort(char* to, const char* from, size_t size) {
+    if (size >= 16) {
+        for (size_t at = 0; at + 16 < size; at += 16) std::memcpy(to + at, from + at, 16);
+        std::memcpy(to + size - 16, from + size - 16, 16);
+    } else if (size >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + size - 8, from + size - 8, 8);
+    } else if (size >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + size - 4, from + size - 4, 4);
+    } else if (size > 0) {
+        to[0] = from[0];
+        to[size / 2] = from[size / 2];
+        to[size - 1] = from[size - 1];
+    }
+}
+
+inline char* Put(char* out, std::string_view bytes) {
+    if (!bytes.empty()) std::memcpy(out, bytes.data(), bytes.size());
+    return out + bytes.size();
+}
+
+// The pieces of one text in order: the table's, then the text's last piece, which is left
+// unended unless the layout ends the last line too (every line's last piece is a kLast one).
+struct PieceRun {
+    const unsigned char* pieces;
+    size_t count;  // the last piece included
+    unsigned char last;
+
+    unsigned char operator[](size_t i) const { return i + 1 < count ? pieces[i] : last; }
+};
+
+PieceRun RunOf(int keywordCount, bool includeSubsets, bool endLastLine) {
+    const PieceLayout& lines = PiecesFor(keywordCount);
+    const size_t count = lines.pieceCount[includeSubsets];
+    const unsigned char last = lines.pieces[count - 1];
+    return {lines.pieces, count, endLastLine ? last : static_cast<unsigned char>(last + kLastUnended - kLast)};
+}
+
+// Pieces copied straight from the keywords and the layout, for pieces of any size.
+char* WriteDirectPieces(const KeywordList& keywords, const LineLayout& layout, const PieceRun& run,
+                        char* out) {
+    for (size_t i = 0; i < run.count; ++i) {
+        const unsigned char piece = run[i];
+        const PieceRole role = static_cast<PieceRole>(piece % kRoles);
+        if (role == kFirst) out = Put(out, layout.lineStart);
+        out = Put(out, keywords.words[piece / kRoles]);
+        switch (role) {
+            case kFirst:
+            case kMiddle: *out++ = ' '; break;
+            case kLast: out = Put(Put(out, layout.lineFinish), layout.lineEnd); break;
+            default: out = Put(out, layout.lineFinish); break;
+        }
+    }
+    return out;
+}
+
+// Pieces of at most Width bytes are put together once per set and then each copied as one
+// fixed-size block; a block's bytes past its piece are overwritten by the pieces after it.
+// Only the last pieces, fewer than Width bytes before the end, are copied at their own size,
+// so that no block runs past the text.
+template <size_t Width>
+char* WriteShortPieces(const KeywordList& keywords, int keywordCount, const LineLayout& layout,
+                       const PieceRun& run, char* out) {
+    // Per keyword: line start, keyword and blank (the first and middle pieces), and keyword,
+    // finish and line end (the last pieces); each with room for a block read from any piece in it.
+    char slots[4][2][2 * Width];
+    struct Piece {
+        const char* data;
+        size_t size;
+    } pieces[kPieces];
+    const size_t start = layout.lineStart.size();
+    const size_t finish = layout.lineFinish.size();
+    const size_t lineEnd = layout.lineEnd.size();
+    for (int k = 0; k < keywordCount; ++k) {
+        const std::string_view word = keywords.words[k];
+        char* leading = slots[k][0];
+        CopyShort(leading, layout.lineStart.data(), start);
+        CopyShort(leading + start, word.data(), word.size());
+        leading[start + word.size()] = ' ';
+        char* trailing = slots[k][1];
+        CopyShort(trailing, word.data(), word.size());
+        CopyShort(trailing + word.size(), layout.lineFinish.data(), finish);
+        CopyShort(trailing + word.size() + finish, layout.lineEnd.data(), lineEnd);
+        const unsigned keyword = static_cast<unsigned>(k);
+        pieces[PieceNumber(keyword, kFirst)] = {leading, start + word.size() + 1};
+        pieces[PieceNumber(keyword, kMiddle)] = {leading + start, word.size() + 1};
+        pieces[PieceNumber(keyword, kLast)] = {trailing, word.size() + finish + lineEnd};
+        pieces[PieceNumber(keyword, kLastUnended)] = {trailing, word.size() + finish};
+    }
+
+    size_t exactFrom = run.count;
+    for (size_t tail = 0; exactFrom > 0 && tail < Width;) tail += pieces[run[--exactFrom]].size;
+    for (size_t i = 0; i < exactFrom; ++i) {
+        const Piece& piece = pieces[run.pieces[i]];
+        std::memcpy(out, piece.data, Width);
+        out += piece.size;
+    }
+    for (size_t i = exactFrom; i < run.count; ++i) {
+        const Piece& piece = pieces[run[i]];
+        std::memcpy(out, piece.data, piece.size);
+        out += piece.size;
+    }
+    return out;
+}
+
+LineLayout LayoutOf(const LineFormat& format) {
+    return {{&format.delimiters.open, 1}, {&format.delimiters.close, 1}, format.lineEnd, format.endLastLine};
+}
+
 }  // namespace
 
 int CountKeywords(const KeywordList& keywords) {
@@ -54,47 +232,45 @@ OrderingList PermutationOrderings(int keywordCount, bool includeSubsets) {
     }
 }
 
+size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout) {
+    const PieceLayout& lines = PiecesFor(CountKeywords(keywords));
+    const size_t lineCount = lines.lineCount[includeSubsets];
+    const size_t blanks = lines.pieceCount[includeSubsets] - lineCount;
+    size_t length = blanks;
+    bool fits = AddTimes(length, lineCount, layout.lineStart.size()) &&
+                AddTimes(length, lineCount, layout.lineFinish.size()) &&
+                AddTimes(length, lineCount - (layout.endLastLine ? 0 : 1), layout.lineEnd.size());
+    for (size_t k = 0; fits && k < 4; ++k) {
+        fits = AddTimes(length, lines.keywordUses[includeSubsets][k], keywords.words[k].size());
+    }
+    return fits ? length : kPermutationTextTooLong;
+}
+
+char* WriteLaidOutText(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
+                       char* out) {
+    const int keywordCount = CountKeywords(keywords);
+    size_t longestPiece = 0;
+    for (int k = 0; k < keywordCount; ++k) {
+        const size_t word = keywords.words[k].size();
+        const size_t leading = layout.lineStart.size() + word + 1;
+        const size_t trailing = word + layout.lineFinish.size() + layout.lineEnd.size();
+        longestPiece = std::max({longestPiece, leading, trailing});
+    }
+    const PieceRun run = RunOf(keywordCount, includeSubsets, layout.endLastLine);
+    if (longestPiece <= 16) return WriteShortPieces<16>(keywords, keywordCount, layout, run, out);
+    if (longestPiece <= 32) return WriteShortPieces<32>(keywords, keywordCount, layout, run, out);
+    if (longestPiece <= 64) return WriteShortPieces<64>(keywords, keywordCount, layout, run, out);
+    return WriteDirectPieces(keywords, layout, run, out);
+}
+
 size_t PermutationTextLength(const KeywordList& keywords, bool includeSubsets,
                              const LineFormat& format) {
-    const OrderingList lines = PermutationOrderings(CountKeywords(keywords), includeSubsets);
-    // Counted per keyword first: a sum of at most 192 uses of each cannot overflow unless the
-    // keywords themselves are near the size type's limit, which the checks below catch.
-    size_t uses[4] = {};
-    size_t fixed = (lines.count - (format.endLastLine ? 0 : 1)) * format.lineEnd.size();
-    for (const KeywordOrdering& line : lines) {
-        fixed += 2 + (line.count - 1u);  // the delimiters and the blanks between keywords
-        for (size_t k = 0; k < line.count; ++k) ++uses[line.keywords[k]];
-    }
-    size_t length = fixed;
-    for (size_t k = 0; k < 4; ++k) {
-        const size_t size = keywords.words[k].size();
-        if (uses[k] && size > (kPermutationTextTooLong - 1 - length) / uses[k]) {
-            return kPermutationTextTooLong;
-        }
-        length += uses[k] * size;
-    }
-    return length;
+    return LaidOutTextLength(keywords, includeSubsets, LayoutOf(format));
 }
 
 char* WritePermutationText(const KeywordList& keywords, bool includeSubsets,
                            const LineFormat& format, char* out) {
-    const OrderingList lines = PermutationOrderings(CountKeywords(keywords), includeSubsets);
-    for (size_t i = 0; i < lines.count; ++i) {
-        const KeywordOrdering& line = lines.entries[i];
-        *out++ = format.delimiters.open;
-        for (size_t k = 0; k < line.count; ++k) {
-            if (k) *out++ = ' ';
-            const std::string_view word = keywords.words[line.keywords[k]];
-            if (!word.empty()) std::memcpy(out, word.data(), word.size());
-            out += word.size();
-        }
-        *out++ = format.delimiters.close;
-        if (i + 1 < lines.count || format.endLastLine) {
-            std::memcpy(out, format.lineEnd.data(), format.lineEnd.size());
-            out += format.lineEnd.size();
-        }
-    }
-    return out;
+    return WriteLaidOutText(keywords, includeSubsets, LayoutOf(format), out);
 }
 
 Text BuildPermutationText(const KeywordList& keywords, DelimiterPair delimiters,

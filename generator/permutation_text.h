@@ -53,6 +53,17 @@ struct LineFormat {
     bool endLastLine;
 };
 
+// The general form of LineFormat, for layouts such as CSV rows: lineStart before each line's
+// first keyword, lineFinish after its last one, lineEnd between the lines and, when
+// endLastLine is set, after the last one too. The keywords of a line are still joined by
+// single blanks.
+struct LineLayout {
+    std::string_view lineStart;
+    std::string_view lineFinish;
+    std::string_view lineEnd;
+    bool endLastLine;
+};
+
 // The clipboard's layout: lines joined by CR LF, none after the last.
 inline constexpr std::string_view kClipboardLineEnd = "\r\n";
 
@@ -67,6 +78,14 @@ size_t PermutationTextLength(const KeywordList& keywords, bool includeSubsets,
 // what was written.
 char* WritePermutationText(const KeywordList& keywords, bool includeSubsets,
                            const LineFormat& format, char* out);
+
+// The same for any layout: the size of the text, kPermutationTextTooLong when it would not fit
+// in memory's size type, and the writer, whose `out` holds that many bytes. Meant to be called
+// once per keyword set: nothing is allocated, and the lines are laid out from the tables ahead
+// of time, so a set costs little more than copying its bytes.
+size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout);
+char* WriteLaidOutText(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
+                       char* out);
 
 // The window's text: every ordering of the keywords, one delimited line each, lines joined by
 // CR LF with none after the last; with includeSubsets (three or four keywords) the orderings

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -200,6 +201,42 @@ TEST(PermutationText, OrderingListsAreTheTextsLinesForEveryCountAndLayout) {
         std::string written(length + 1, '#');
         EXPECT_EQ(WritePermutationText(three, true, format, &written[0]), &written[0] + length);
         EXPECT_EQ(written, expected + '#');
+    }
+}
+
+TEST(PermutationText, AnyLayoutAndKeywordLengthsAreWrittenExactlyIntoTheirOwnSize) {
+    // Lengths on both sides of every size the writer treats differently, and layouts from none
+    // at all to CSV rows with a long line start.
+    const LineLayout layouts[] = {
+        {"\"", "\"", "\n", true},
+        {"[", "]", "\r\n", false},
+        {"Spring sale,blue shoes,", ",Phrase", "\r\n", true},
+        {"", "", "", false},
+        {std::string_view("a campaign with a long name,and an ad group with a longer name still,\""), "\",Exact",
+         "\n", false},
+    };
+    for (const size_t length : {1u, 2u, 7u, 8u, 13u, 14u, 15u, 16u, 17u, 29u, 30u, 31u, 32u, 33u, 61u, 62u,
+                                63u, 64u, 65u, 200u}) {
+        const KeywordStore keywords = Keywords(std::string(length, 'a'), std::string(length / 2 + 1, 'b'),
+                                              std::string(length + 1, 'c'), std::string(length, 'd'));
+        const KeywordStore three = Keywords(keywords.words[0], keywords.words[1], keywords.words[2]);
+        const KeywordStore two = Keywords(keywords.words[0], keywords.words[1]);
+        for (const KeywordStore* set : {&two, &three, &keywords}) {
+            for (const LineLayout& layout : layouts) {
+                for (bool subsets : {false, true}) {
+                    SCOPED_TRACE(testing::Message() << "length " << length << ", " << CountKeywords(*set)
+                                                    << " keywords, line start " << layout.lineStart.size()
+                                                    << (subsets ? ", subsets" : ""));
+                    const size_t size = LaidOutTextLength(*set, subsets, layout);
+                    const std::string expected = reference::ExpectedLaidOutText(*set, subsets, layout);
+                    ASSERT_EQ(size, expected.size());
+                    // Exactly as large as the text, so that the sanitizer sees any byte past it.
+                    const std::unique_ptr<char[]> text(new char[size]);
+                    EXPECT_EQ(WriteLaidOutText(*set, subsets, layout, text.get()), text.get() + size);
+                    EXPECT_EQ(std::string(text.get(), size), expected);
+                }
+            }
+        }
     }
 }
 

@@ -75,8 +75,9 @@ inline int KeywordCount(const KeywordList& keywords) {
     return keywords.words[3].empty() ? 3 : 4;
 }
 
-// The text the builder must produce, assembled line by line from the derived orderings.
-inline std::string ExpectedText(const KeywordList& keywords, DelimiterPair delimiters, bool subsets) {
+// The text the builder must produce for any layout, assembled line by line from the derived
+// orderings.
+inline std::string ExpectedLaidOutText(const KeywordList& keywords, bool subsets, const LineLayout& layout) {
     const int n = KeywordCount(keywords);
     std::vector<Ordering> lines = FullOrderings(n);
     if (subsets) {
@@ -85,15 +86,22 @@ inline std::string ExpectedText(const KeywordList& keywords, DelimiterPair delim
     }
     std::string text;
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) text += "\r\n";
-        text += delimiters.open;
+        text += layout.lineStart;
         for (size_t k = 0; k < lines[i].size(); ++k) {
             if (k > 0) text += ' ';
             text += keywords.words[lines[i][k] - 1];
         }
-        text += delimiters.close;
+        text += layout.lineFinish;
+        if (i + 1 < lines.size() || layout.endLastLine) text += layout.lineEnd;
     }
     return text;
+}
+
+// The window's text: delimited lines joined by CR LF.
+inline std::string ExpectedText(const KeywordList& keywords, DelimiterPair delimiters, bool subsets) {
+    const std::string open(1, delimiters.open);
+    const std::string close(1, delimiters.close);
+    return ExpectedLaidOutText(keywords, subsets, {open, close, "\r\n", false});
 }
 
 }  // namespace reference

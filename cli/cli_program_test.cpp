@@ -1,0 +1,244 @@
+// The built varnholt-cli as users run it: real processes, real files, exact bytes. Built for
+// every platform, so that the Windows console program runs them under Wine too.
+#include <gtest/gtest.h>
+
+#include "cli/cli_test_support.h"
+#include "tests/support/reference_orderings.h"
+
+namespace {
+
+using cli_test::ReadFile;
+using cli_test::RunProgram;
+using cli_test::TestFolder;
+using cli_test::WriteFile;
+
+#ifdef _WIN32
+constexpr char kNativeLineEnd[] = "\r\n";
+#else
+constexpr char kNativeLineEnd[] = "\n";
+#endif
+
+constexpr char kWorkedExample[] =
+    "[blue running shoes]\n[blue shoes running]\n[shoes blue running]\n[shoes running blue]\n"
+    "[running shoes blue]\n[running blue shoes]\n[running shoes]\n[shoes running]\n[blue running]\n"
+    "[running blue]\n[shoes blue]\n[blue shoes]\n";
+
+std::string WithLineEnds(std::string text, const std::string& lineEnd) {
+    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += lineEnd.size()) {
+        text.replace(at, 1, lineEnd);
+    }
+    return text;
+}
+
+std::string Quoted(std::string text) {
+    for (char& c : text) {
+        if (c == '[' || c == ']') c = '"';
+    }
+    return text;
+}
+
+TEST(Program, WorkedExampleInBothDelimiterStylesAndLineEnds) {
+    const ProcessResult brackets = RunProgram({"blue", "running", "shoes", "-b", "-s"});
+    EXPECT_EQ(brackets.exitCode, 0);
+    EXPECT_EQ(brackets.out, WithLineEnds(kWorkedExample, kNativeLineEnd));
+    EXPECT_EQ(brackets.err, "");
+
+    EXPECT_EQ(RunProgram({"-bs", "--lf", "blue", "running", "shoes"}).out, kWorkedExample);
+    EXPECT_EQ(RunProgram({"--subsets", "--quotes", "--lf", "blue", "running", "shoes"}).out, Quoted(kWorkedExample));
+    // With CR LF, one set is the window's clipboard text and one CR LF more.
+    for (const DelimiterPair delimiters : {kBracketDelimiters, kQuoteDelimiters}) {
+        const std::string style = delimiters.open == '[' ? "--brackets" : "--quotes";
+        const ProcessResult crlf = RunProgram({style, "--crlf", "-s", "blue", "running", "shoes"});
+        EXPECT_EQ(crlf.out, reference::BuiltText(reference::KeywordStore{{"blue", "running", "shoes", ""}},
+                                                 delimiters, true) + "\r\n");
+        EXPECT_EQ(crlf.out, WithLineEnds(delimiters.open == '[' ? kWorkedExample : Quoted(kWorkedExample), "\r\n"));
+    }
+}
+
+TEST(Program, EveryTableMatchesTheReferenceOrderings) {
+    const std::vector<std::string> keywords{"k1", "k2", "k3", "k4"};
+    for (int n = 2; n <= 4; ++n) {
+        for (bool subsets : {false, true}) {
+            std::vector<std::string> arguments(keywords.begin(), keywords.begin() + n);
+            arguments.push_back("--lf");
+            if (subsets) arguments.push_back("--subsets");
+            reference::KeywordStore store;
+            for (int k = 0; k < n; ++k) store.words[k] = keywords[k];
+            EXPECT_EQ(RunProgram(arguments).out, reference::ExpectedLaidOutText(store, subsets, {"\"", "\"", "\n", true}))
+                << n << " keywords" << (subsets ? " with subsets" : "");
+        }
+    }
+}
+
+TEST(Program, KeywordCountRuleFromTheArguments) {
+    // Keyword 3 empty: two keywords, keyword 4 ignored.
+    EXPECT_EQ(RunProgram({"--lf", "-s", "alpha", "beta", "", "delta"}).out, "\"alpha beta\"\n\"beta alpha\"\n");
+    // Blanks are keywords; bytes are used exactly; "--" lets a keyword begin with "-".
+    EXPECT_EQ(RunProgram({"--lf", "-b", "--", "-5%", " Sale ", " "}).out.substr(0, 15), "[-5%  Sale   ]\n");
+
+    const ProcessResult noKeyword1 = RunProgram({"", "shoes"});
+    EXPECT_EQ(noKeyword1.exitCode, 1);
+    EXPECT_EQ(noKeyword1.out, "");
+    EXPECT_EQ(noKeyword1.err, "Need to enter Keyword 1.  Try again.\n");
+    const ProcessResult noKeyword2 = RunProgram({"blue", "", "shoes"});
+    EXPECT_EQ(noKeyword2.exitCode, 1);
+    EXPECT_EQ(noKeyword2.err, "Need at least two keywords. Enter Keyword 2.\n");
+    const ProcessResult oneKeyword = RunProgram({"blue"});
+    EXPECT_EQ(oneKeyword.exitCode, 1);
+    EXPECT_EQ(oneKeyword.err, "Need at least two keywords. Enter Keyword 2.\n");
+}
+
+TEST(Program, KeywordFilesInBothInputFormats) {
+    const auto folder = TestFolder("input_formats");
+    // BOM, CR LF and LF, an empty and an all-empty line, keyword 4 without keyword 3, a fifth
+    // field, and a last line without its line end.
+    WriteFile(folder / "sets.tsv", "\xEF\xBB\xBF" "blue\tshoes\r\n\r\n\t\t\t\t\n"
+                                   "red\tboots\t\tignored\tBoots\n"
+                                   "a\tb\tc\n"
+                                   "x\ty");
+    const std::string expected = "[blue shoes]\n[shoes blue]\n[red boots]\n[boots red]\n"
+                                 "[a b c]\n[a c b]\n[c a b]\n[c b a]\n[b c a]\n[b a c]\n[x y]\n[y x]\n";
+    const ProcessResult tsv = RunProgram({"--input", (folder / "sets.tsv").string(), "-b", "--lf"});
+    EXPECT_EQ(tsv.exitCode, 0);
+    EXPECT_EQ(tsv.err, "");
+    EXPECT_EQ(tsv.out, expected);
+
+    WriteFile(folder / "sets.csv", "\xEF\xBB\xBF" "\"blue\",shoes\r\n,,,,\n\"red\",\"boots\",\"\",\"ignored\",Boots\r\n"
+                                   "a,b,c\n\"x\",y");
+    EXPECT_EQ(RunProgram({"--input", (folder / "sets.csv").string(), "--input-format", "csv", "-b", "--lf"}).out, expected);
+
+    // Quoting: commas, blanks and doubled quotes inside quotes are data.
+    const ProcessResult quoted = RunProgram({"--input", "-", "--input-format=csv", "--lf"},
+                                     "\"5\"\" screen\",\" tv, hd \"\n");
+    EXPECT_EQ(quoted.out, "\"5\" screen  tv, hd \"\n\" tv, hd  5\" screen\"\n");
+    // Standard input, tab-separated by default.
+    EXPECT_EQ(RunProgram({"--input", "-", "--lf"}, "one\ttwo\n").out, "\"one two\"\n\"two one\"\n");
+}
+
+TEST(Program, InvalidLinesAreReportedByFileAndLineAndNothingIsWritten) {
+    const auto folder = TestFolder("invalid_lines");
+    const std::string sets = (folder / "sets.csv").string();
+    WriteFile(sets, "good,set\n,missing one\nmissing two\na,b,c,d,e,f\n\"open,quote\nafter,\"quote\"x\nfine,too\n");
+    WriteFile(folder / "out.txt", "old content\n");
+    const ProcessResult result =
+        RunProgram({"--input", sets, "--input-format", "csv", "--output", (folder / "out.txt").string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, sets + ":2: Need to enter Keyword 1.  Try again.\n" +
+                          sets + ":3: Need at least two keywords. Enter Keyword 2.\n" +
+                          sets + ":4: more than five fields\n" +
+                          sets + ":5: a quoted field does not end on its line\n" +
+                          sets + ":6: text after the closing quote of a field\n");
+    // The existing file is kept as it was, and no temporary file is left beside it.
+    EXPECT_EQ(ReadFile(folder / "out.txt"), "old content\n");
+    EXPECT_EQ(cli_test::FileNames(folder), (std::vector<std::string>{"out.txt", "sets.csv"}));
+
+    const ProcessResult stdinSet = RunProgram({"--input", "-"}, "\tb\n");
+    EXPECT_EQ(stdinSet.exitCode, 1);
+    EXPECT_EQ(stdinSet.err, "(standard input):1: Need to enter Keyword 1.  Try again.\n");
+}
+
+TEST(Program, CsvOutputForGoogleAdsEditor) {
+    const ProcessResult one = RunProgram({"-f", "csv", "--lf", "blue", "shoes"});
+    EXPECT_EQ(one.exitCode, 0);
+    EXPECT_EQ(one.out, "Ad group,Keyword,Criterion Type\nblue shoes,blue shoes,Phrase\nblue shoes,shoes blue,Phrase\n");
+
+    const ProcessResult rows =
+        RunProgram({"--format=csv", "--crlf", "-b", "--campaign", "Spring, 2026", "--input", "-"},
+            "5\" screen\tcase\t\t\tScreens\nred\tboots\n");
+    EXPECT_EQ(rows.out,
+              "Campaign,Ad group,Keyword,Criterion Type\r\n"
+              "\"Spring, 2026\",Screens,\"5\"\" screen case\",Exact\r\n"
+              "\"Spring, 2026\",Screens,\"case 5\"\" screen\",Exact\r\n"
+              "\"Spring, 2026\",red boots,red boots,Exact\r\n"
+              "\"Spring, 2026\",red boots,boots red,Exact\r\n");
+}
+
+TEST(Program, UsageErrorsEndWithStatus2AndAPointerToHelp) {
+    const auto folder = TestFolder("usage");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string firstLine;
+    } cases[] = {
+        {{"--bogus", "a", "b"}, "varnholt-cli: unknown option '--bogus'"},
+        {{"a", "b", "--input", "sets.tsv"}, "varnholt-cli: keywords and --input together: give one or the other"},
+        {{"--subsets"}, "varnholt-cli: no keywords: give two to four, or --input FILE"},
+        {{"-f", "xml", "a", "b"}, "varnholt-cli: unknown format 'xml' (text or csv)"},
+        {{"--input", (folder / "missing.tsv").string()}, "varnholt-cli: cannot open " + (folder / "missing.tsv").string() + ": "},
+        {{"--input", folder.string()}, "varnholt-cli: cannot open " + folder.string() + ": "},
+        {{"a", "b", "-o", (folder / "no folder" / "out.txt").string()},
+         "varnholt-cli: cannot write " + (folder / "no folder" / "out.txt").string() + ": "},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult result = RunProgram(c.arguments);
+        EXPECT_EQ(result.exitCode, 2) << c.firstLine;
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err.substr(0, c.firstLine.size()), c.firstLine);
+        const std::string pointer = "\nTry 'varnholt-cli --help'.\n";
+        ASSERT_GE(result.err.size(), pointer.size());
+        EXPECT_EQ(result.err.substr(result.err.size() - pointer.size()), pointer) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+    }
+}
+
+TEST(Program, OutputFileIsReplacedOnlyWhenTheRunSucceeds) {
+    const auto folder = TestFolder("output_file");
+    const std::string out = (folder / "phrases.txt").string();
+    EXPECT_EQ(RunProgram({"--lf", "-o", out, "a", "b"}).exitCode, 0);
+    EXPECT_EQ(ReadFile(out), "\"a b\"\n\"b a\"\n");
+    EXPECT_EQ(RunProgram({"--lf", "--output=" + out, "c", "d"}).exitCode, 0);
+    EXPECT_EQ(ReadFile(out), "\"c d\"\n\"d c\"\n");
+
+    // A phrase over the limits under --strict, and a missing keyword: the file stays.
+    const std::string tooLong(81, 'x');
+    const ProcessResult strict = RunProgram({"--strict", "-o", out, tooLong, "y"});
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_EQ(RunProgram({"-o", out, "", "y"}).exitCode, 1);
+    EXPECT_EQ(ReadFile(out), "\"c d\"\n\"d c\"\n");
+    EXPECT_EQ(cli_test::FileNames(folder), std::vector<std::string>{"phrases.txt"});
+    // And a file that is not there is not made.
+    EXPECT_EQ(RunProgram({"--strict", "-o", (folder / "new.txt").string(), tooLong, "y"}).exitCode, 1);
+    EXPECT_EQ(cli_test::FileNames(folder), std::vector<std::string>{"phrases.txt"});
+}
+
+TEST(Program, PhrasesOverGoogleAdsLimitsAreWarnedAboutOrWithStrictRefused) {
+    const std::string long40(40, 'l');
+    const ProcessResult warned = RunProgram({"--lf", "-b", long40, long40});
+    EXPECT_EQ(warned.exitCode, 0);
+    EXPECT_EQ(warned.out, "[" + long40 + " " + long40 + "]\n[" + long40 + " " + long40 + "]\n");
+    const std::string warning = "arguments: warning: [" + long40 + " " + long40 +
+                                "] is over Google Ads' limit of 80 characters (81)\n";
+    EXPECT_EQ(warned.err, warning + warning);
+
+    // Eleven words in the full orderings only; "é" counts as one character.
+    const ProcessResult words = RunProgram({"--input", "-", "-s", "--lf"},
+                                    "one two three\tfour five six\tseven eight nine ten eleven\tcaf\xC3\xA9\n");
+    EXPECT_EQ(words.exitCode, 0);
+    EXPECT_EQ(std::count(words.out.begin(), words.out.end(), '\n'), 60);
+    // The 24 full orderings and the 6 orderings of the first three keywords have 12 and 11 words.
+    EXPECT_EQ(std::count(words.err.begin(), words.err.end(), '\n'), 30) << words.err;
+    EXPECT_EQ(words.err.substr(0, words.err.find('\n') + 1),
+              "(standard input):1: warning: \"one two three four five six seven eight nine ten eleven caf\xC3\xA9\" "
+              "is over Google Ads' limit of 10 words (12)\n");
+    const ProcessResult both = RunProgram({"--lf", std::string(79, 'w'), "x y z a b c d e f g"});
+    EXPECT_NE(both.err.find("is over Google Ads' limits of 80 characters (99) and 10 words (11)\n"), std::string::npos);
+
+    const ProcessResult strict = RunProgram({"--strict", "--lf", long40, long40});
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_EQ(strict.out, "");
+    EXPECT_EQ(strict.err.substr(0, 18), "arguments: error: ");
+    EXPECT_EQ(RunProgram({"--strict", "--lf", long40, std::string(39, 'l')}).exitCode, 0);
+}
+
+TEST(Program, HelpAndVersion) {
+    const ProcessResult help = RunProgram({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("Usage: varnholt-cli [OPTIONS] KEYWORD1 KEYWORD2 [KEYWORD3 [KEYWORD4]]\n", 0), 0u);
+    EXPECT_NE(help.out.find("  -s, --subsets          follow each set's full orderings"), std::string::npos);
+    EXPECT_EQ(RunProgram({"-h"}).out, help.out);
+    const ProcessResult version = RunProgram({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "varnholt-cli 1.00.0001\n");
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+#include "cli/options.h"
+
+#include <cstring>
+
+const char kUsage[] =
+    "Usage: varnholt-cli [OPTIONS] KEYWORD1 KEYWORD2 [KEYWORD3 [KEYWORD4]]\n"
+    "       varnholt-cli [OPTIONS] --input FILE          FILE \"-\" is standard input\n"
+    "Every ordering of the keywords, one phrase per line, as the Varnholt window gives them.\n"
+    "\n"
+    "  -q, --quotes           wrap every phrase in double quotes (the default, as in the window)\n"
+    "  -b, --brackets         wrap every phrase in [ and ]\n"
+    "  -s, --subsets          follow each set's full orderings with its subsets (as \"Include Subsets\")\n"
+    "  -f, --format FORMAT    text (default) or csv\n"
+    "      --input-format F   tsv (default) or csv: how the lines of --input are split into fields\n"
+    "      --campaign NAME    csv only: add a leading Campaign column holding NAME on every row\n"
+    "  -o, --output FILE      write there instead of standard output; FILE is replaced only when\n"
+    "                         the whole run succeeded\n"
+    "      --crlf | --lf      line ends of the output (default: CR LF on Windows, LF elsewhere)\n"
+    "      --strict           a phrase over Google Ads' limits is an error instead of a warning\n"
+    "  -h, --help             --version\n"
+    "\n"
+    "Each line of FILE is one keyword set: keyword 1 to keyword 4 and an optional ad group name,\n"
+    "separated by tabs (tsv) or commas (csv).\n"
+    "Exit status: 0 done (warnings allowed), 1 invalid input, a phrase over the limits with\n"
+    "--strict or a failed write, 2 a usage error.\n";
+
+namespace {
+
+enum class Option { kQuotes, kBrackets, kSubsets, kFormat, kInputFormat, kCampaign, kOutput, kInput,
+                    kCrlf, kLf, kStrict, kHelp, kVersion };
+
+struct OptionSpec {
+    const char* name;
+    char letter;  // 0: no short form
+    bool takesValue;
+    Option option;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"quotes", 'q', false, Option::kQuotes},      {"brackets", 'b', false, Option::kBrackets},
+    {"subsets", 's', false, Option::kSubsets},    {"format", 'f', true, Option::kFormat},
+    {"input-format", 0, true, Option::kInputFormat}, {"campaign", 0, true, Option::kCampaign},
+    {"output", 'o', true, Option::kOutput},       {"input", 0, true, Option::kInput},
+    {"crlf", 0, false, Option::kCrlf},            {"lf", 0, false, Option::kLf},
+    {"strict", 0, false, Option::kStrict},        {"help", 'h', false, Option::kHelp},
+    {"version", 0, false, Option::kVersion},
+};
+
+struct Parser {
+    ParsedCommandLine result;
+
+    bool Fail(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
+        if (result.usageError.IsEmpty()) {
+            result.usageError.Append(a);
+            result.usageError.Append(b);
+            result.usageError.Append(c);
+        }
+        return false;
+    }
+
+    bool Apply(const OptionSpec& spec, std::string_view value) {
+        CliOptions& o = result.options;
+        switch (spec.option) {
+            case Option::kQuotes: o.delimiters = kQuoteDelimiters; break;
+            case Option::kBrackets: o.delimiters = kBracketDelimiters; break;
+            case Option::kSubsets: o.includeSubsets = true; break;
+            case Option::kFormat:
+                if (value == "text") o.format = OutputFormat::kText;
+                else if (value == "csv") o.format = OutputFormat::kCsv;
+                else return Fail("unknown format '", value, "' (text or csv)");
+                break;
+            case Option::kInputFormat:
+                if (value == "tsv") o.inputFormat = InputFormat::kTsv;
+                else if (value == "csv") o.inputFormat = InputFormat::kCsv;
+                else return Fail("unknown input format '", value, "' (tsv or csv)");
+                break;
+            case Option::kCampaign:
+                o.hasCampaign = true;
+                o.campaign = value;
+                break;
+            case Option::kOutput: o.outputPath = value.data(); break;
+            case Option::kInput: o.inputPath = value.data(); break;
+            case Option::kCrlf: o.lineEnd = "\r\n"; break;
+            case Option::kLf: o.lineEnd = "\n"; break;
+            case Option::kStrict: o.strict = true; break;
+            case Option::kHelp: o.help = true; break;
+            case Option::kVersion: o.version = true; break;
+        }
+        return true;
+    }
+
+    const OptionSpec* FindLong(std::string_view name) {
+        const OptionSpec* found = nullptr;
+        int matches = 0;
+        for (const OptionSpec& spec : kOptions) {
+            if (name == spec.name) return &spec;
+            if (std::strncmp(spec.name, name.data(), name.size()) == 0) {
+                found = &spec;
+                ++matches;
+            }
+        }
+        if (matches == 1) return found;
+        if (matches > 1) Fail("option '--", name, "' is ambiguous");
+        else Fail("unknown option '--", name, "'");
+        return nullptr;
+    }
+
+    // argv[*at] is a long option; a value it takes may be the next argument.
+    bool ParseLong(int argc, const char* const* argv, int* at) {
+        const std::string_view argument = argv[*at] + 2;
+        const size_t equals = argument.find('=');
+        const OptionSpec* spec = FindLong({argument.data(), equals == std::string_view::npos ? argument.size() : equals});
+        if (!spec) return false;
+        if (!spec->takesValue) {
+            if (equals != std::string_view::npos) return Fail("option '--", spec->name, "' takes no value");
+            return Apply(*spec, {});
+        }
+        if (equals != std::string_view::npos) return Apply(*spec, argv[*at] + 2 + equals + 1);
+        if (*at + 1 >= argc) return Fail("option '--", spec->name, "' needs a value");
+        return Apply(*spec, argv[++*at]);
+    }
+
+    bool ParseShort(int argc, const char* const* argv, int* at) {
+        const char* flags = argv[*at] + 1;
+        for (size_t i = 0; flags[i]; ++i) {
+            const OptionSpec* spec = nullptr;
+            for (const OptionSpec& candidate : kOptions) {
+                if (candidate.letter == flags[i]) spec = &candidate;
+            }
+            if (!spec) return Fail("unknown option '-", std::string_view(flags + i, 1), "'");
+            if (!spec->takesValue) {
+                if (!Apply(*spec, {})) return false;
+                continue;
+            }
+            if (flags[i + 1]) return Apply(*spec, flags + i + 1);
+            if (*at + 1 >= argc) return Fail("option '-", std::string_view(flags + i, 1), "' needs a value");
+            return Apply(*spec, argv[++*at]);
+        }
+        return true;
+    }
+
+    void Parse(int argc, const char* const* argv) {
+        CliOptions& o = result.options;
+        bool optionsEnded = false;
+        int keywordArguments = 0;
+        for (int at = 1; at < argc; ++at) {
+            const char* argument = argv[at];
+            if (optionsEnded || argument[0] != '-' || argument[1] == '\0') {
+                if (keywordArguments < 4) o.keywords[keywordArguments] = argument;
+                ++keywordArguments;
+                continue;
+            }
+            if (std::strcmp(argument, "--") == 0) {
+                optionsEnded = true;
+                continue;
+            }
+            const bool parsed = argument[1] == '-' ? ParseLong(argc, argv, &at) : ParseShort(argc, argv, &at);
+            if (!parsed) return;
+        }
+        o.keywordArguments = keywordArguments;
+        if (o.help || o.version) return;
+        if (keywordArguments > 4) {
+            Fail("too many keywords (at most four)");
+        } else if (keywordArguments > 0 && o.inputPath) {
+            Fail("keywords and --input together: give one or the other");
+        } else if (keywordArguments == 0 && !o.inputPath) {
+            Fail("no keywords: give two to four, or --input FILE");
+        } else if (o.hasCampaign && o.format != OutputFormat::kCsv) {
+            Fail("--campaign needs --format csv");
+        }
+    }
+};
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, std::string_view defaultLineEnd) {
+    Parser parser;
+    parser.result.options.lineEnd = defaultLineEnd;
+    parser.Parse(argc, argv);
+    return parser.result;
+}
