@@ -13,6 +13,7 @@
 #include <string>
 
 #include "controls/link_label.h"
+#include "tests/support/win_test_support.h"
 
 namespace {
 
@@ -75,23 +76,10 @@ std::wstring WindowsSetting(const wchar_t* name) {
     return value;
 }
 
-std::string Text(HWND window) {
-    char buffer[256] = {};
-    GetWindowTextA(window, buffer, sizeof buffer);
-    return buffer;
-}
-
-std::string ClassOf(HWND window) {
-    char buffer[64] = {};
-    GetClassNameA(window, buffer, sizeof buffer);
-    CharUpperA(buffer);
-    return buffer;
-}
-
 // The font the control draws its text with: the link label its underlined copy of the
 // dialog font, every other control the font it was given.
 HFONT DrawingFont(HWND control) {
-    if (ClassOf(control) == "QXHL32") {
+    if (UpperClassNameOf(control) == "QXHL32") {
         return reinterpret_cast<LinkLabelState*>(GetWindowLongPtrA(control, GWLP_USERDATA))->linkFont;
     }
     return reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
@@ -103,7 +91,7 @@ HFONT DrawingFont(HWND control) {
 RECT TextArea(HWND control, HDC dc, int dpi) {
     RECT area{};
     GetClientRect(control, &area);
-    if (ClassOf(control) != "BUTTON") return area;
+    if (UpperClassNameOf(control) != "BUTTON") return area;
     const LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
     if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
         InflateRect(&area, -GetSystemMetrics(SM_CXEDGE), -GetSystemMetrics(SM_CYEDGE));
@@ -144,7 +132,7 @@ TEST_F(MainDialogLayout, EveryTextFitsItsControlInTheControlsOwnFont) {
     const int dpi = ScreenDpi();
     int measured = 0;
     for (HWND control = GetWindow(dialog_, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-        const std::string text = Text(control);
+        const std::string text = WindowTextOf(control);
         if (text.empty()) continue;
         WindowDC dc(control);
         SelectedFont font(dc, DrawingFont(control));

@@ -30,19 +30,6 @@ protected:
     HWND dialog_ = nullptr;
 };
 
-std::string Text(HWND window) {
-    char buffer[256] = {};
-    GetWindowTextA(window, buffer, sizeof buffer);
-    return buffer;
-}
-
-std::string ClassOf(HWND window) {
-    char buffer[64] = {};
-    GetClassNameA(window, buffer, sizeof buffer);
-    CharUpperA(buffer);
-    return buffer;
-}
-
 // Stores a value that is no command as the browser registration, so that opening the site
 // shows its message box and starts nothing.
 void RegisterNoBrowser() {
@@ -57,7 +44,7 @@ void RegisterNoBrowser() {
 }
 
 TEST_F(MainDialog, WindowIsPlacedStyledAndIconedHidden) {
-    EXPECT_EQ(Text(dialog_), "Varnholt");
+    EXPECT_EQ(WindowTextOf(dialog_), "Varnholt");
     EXPECT_FALSE(IsWindowVisible(dialog_));
     EXPECT_EQ(GetWindowLongA(dialog_, GWL_STYLE) & ~WS_CLIPSIBLINGS, static_cast<LONG>(0x80CA0054));
     EXPECT_TRUE(GetWindowLongA(dialog_, GWL_EXSTYLE) & WS_EX_WINDOWEDGE);
@@ -111,8 +98,8 @@ TEST_F(MainDialog, ControlsAreCreatedInTableOrderWithTheirLookAndStates) {
         SCOPED_TRACE(row.id);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(GetDlgCtrlID(control), row.id);
-        EXPECT_EQ(ClassOf(control), row.className);
-        EXPECT_EQ(Text(control), row.text);
+        EXPECT_EQ(UpperClassNameOf(control), row.className);
+        EXPECT_EQ(WindowTextOf(control), row.text);
         RECT rect{};
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&rect), 2);

@@ -155,3 +155,16 @@ SavedBrowserCommand::~SavedBrowserCommand() {
         RegDeleteValueW(key.handle, L"");
     }
 }
+
+std::string WindowTextOf(HWND window) {
+    char buffer[256] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string UpperClassNameOf(HWND window) {
+    char buffer[64] = {};
+    GetClassNameA(window, buffer, sizeof buffer);
+    CharUpperA(buffer);
+    return buffer;
+}

@@ -45,6 +45,10 @@ private:
 // the clipboard holds no text or cannot be opened.
 std::string ReadClipboardTextBlock();
 
+// A window's text (its first 255 bytes) and its class name in capitals.
+std::string WindowTextOf(HWND window);
+std::string UpperClassNameOf(HWND window);
+
 // Puts the text on the clipboard as CF_TEXT (with its NUL) from the test itself, so that a
 // test can see whether the code under test replaced it.
 void PutSentinelOnClipboard(const std::string& text);
