@@ -12,37 +12,11 @@
 #include <cstring>
 #include <string>
 
+#include "controls/gdi_guards.h"
 #include "controls/link_label.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
-
-class WindowDC {
-public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDC() {
-        if (dc_) ReleaseDC(window_, dc_);
-    }
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    operator HDC() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
-
-class SelectedFont {
-public:
-    SelectedFont(HDC dc, HFONT font) : dc_(dc), previous_(SelectObject(dc, font)) {}
-    ~SelectedFont() { SelectObject(dc_, previous_); }
-    SelectedFont(const SelectedFont&) = delete;
-    SelectedFont& operator=(const SelectedFont&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
 
 class MainDialogLayout : public ::testing::Test {
 protected:
@@ -135,7 +109,7 @@ TEST_F(MainDialogLayout, EveryTextFitsItsControlInTheControlsOwnFont) {
         const std::string text = WindowTextOf(control);
         if (text.empty()) continue;
         WindowDC dc(control);
-        SelectedFont font(dc, DrawingFont(control));
+        SelectedObject font(dc, DrawingFont(control));
         const RECT area = TextArea(control, dc, dpi);
         SIZE extent{};
         GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);

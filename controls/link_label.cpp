@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "controls/gdi_guards.h"
+
 LinkLabelStateAllocator linkLabelStateAllocator = CoTaskMemAlloc;
 
 namespace {
@@ -20,52 +22,6 @@ HCURSOR arrowCursor;
 HCURSOR handCursor;
 // The font of the latest WM_SETFONT to any link label: lent by its sender, never deleted here.
 HFONT plainFont;
-
-class WindowDC {
-public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDC() {
-        if (dc_) ReleaseDC(window_, dc_);
-    }
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    operator HDC() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
-
-class PaintDC {
-public:
-    explicit PaintDC(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
-    ~PaintDC() { EndPaint(window_, &paint_); }
-    PaintDC(const PaintDC&) = delete;
-    PaintDC& operator=(const PaintDC&) = delete;
-    operator HDC() const { return dc_; }
-
-private:
-    HWND window_;
-    PAINTSTRUCT paint_{};
-    HDC dc_;
-};
-
-// Selects the object for the guard's lifetime, so that the DC never keeps one of ours
-// selected; a null object leaves the DC's own in place.
-class SelectedObject {
-public:
-    SelectedObject(HDC dc, HGDIOBJ object)
-        : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
-    ~SelectedObject() {
-        if (previous_) SelectObject(dc_, previous_);
-    }
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
 
 // Only the first 255 characters are measured and drawn.
 struct LabelText {
