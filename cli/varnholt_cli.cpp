@@ -130,7 +130,7 @@ Generator MakeGenerator(const CliOptions& options) {
     const DelimiterPair& delimiters = options.delimiters;
     return Generator{options,
                      {},
-                     {{&delimiters.open, 1}, {&delimiters.close, 1}, options.lineEnd, true},
+                     DelimitedLines(delimiters, options.lineEnd, true),
                      delimiters.open == kBracketDelimiters.open ? "Exact" : "Phrase",
                      false,
                      {},

@@ -213,10 +213,6 @@ char* WriteShortPieces(const KeywordList& keywords, int keywordCount, const Line
     return out;
 }
 
-LineLayout LayoutOf(const LineFormat& format) {
-    return {{&format.delimiters.open, 1}, {&format.delimiters.close, 1}, format.lineEnd, format.endLastLine};
-}
-
 }  // namespace
 
 int CountKeywords(const KeywordList& keywords) {
@@ -263,23 +259,13 @@ char* WriteLaidOutText(const KeywordList& keywords, bool includeSubsets, const L
     return WriteDirectPieces(keywords, layout, run, out);
 }
 
-size_t PermutationTextLength(const KeywordList& keywords, bool includeSubsets,
-                             const LineFormat& format) {
-    return LaidOutTextLength(keywords, includeSubsets, LayoutOf(format));
-}
-
-char* WritePermutationText(const KeywordList& keywords, bool includeSubsets,
-                           const LineFormat& format, char* out) {
-    return WriteLaidOutText(keywords, includeSubsets, LayoutOf(format), out);
-}
-
 Text BuildPermutationText(const KeywordList& keywords, DelimiterPair delimiters,
                           bool includeSubsets) {
-    const LineFormat format{delimiters, kClipboardLineEnd, false};
-    const size_t length = PermutationTextLength(keywords, includeSubsets, format);
+    const LineLayout layout = DelimitedLines(delimiters, kClipboardLineEnd, false);
+    const size_t length = LaidOutTextLength(keywords, includeSubsets, layout);
     Text text;
     // Sized up front: one allocation, however long the keywords are.
     if (length == kPermutationTextTooLong || !text.Resize(length)) return Text();
-    WritePermutationText(keywords, includeSubsets, format, text.MutableData());
+    WriteLaidOutText(keywords, includeSubsets, layout, text.MutableData());
     return text;
 }

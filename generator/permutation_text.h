@@ -45,18 +45,10 @@ struct OrderingList {
 // includeSubsets and three or four keywords, the orderings of the smaller selections.
 OrderingList PermutationOrderings(int keywordCount, bool includeSubsets);
 
-// How the lines are laid out: the delimiters around each, lineEnd between them, and lineEnd
-// after the last one too when endLastLine is set.
-struct LineFormat {
-    DelimiterPair delimiters;
-    std::string_view lineEnd;
-    bool endLastLine;
-};
-
-// The general form of LineFormat, for layouts such as CSV rows: lineStart before each line's
-// first keyword, lineFinish after its last one, lineEnd between the lines and, when
-// endLastLine is set, after the last one too. The keywords of a line are still joined by
-// single blanks.
+// How the lines are laid out, for the window's text as for CSV rows: lineStart before each
+// line's first keyword, lineFinish after its last one, lineEnd between the lines and, when
+// endLastLine is set, after the last one too. The keywords of a line are joined by single
+// blanks.
 struct LineLayout {
     std::string_view lineStart;
     std::string_view lineFinish;
@@ -64,23 +56,20 @@ struct LineLayout {
     bool endLastLine;
 };
 
+// Lines wrapped in the delimiters, which must outlive the layout that looks at them.
+inline LineLayout DelimitedLines(const DelimiterPair& delimiters, std::string_view lineEnd, bool endLastLine) {
+    return {{&delimiters.open, 1}, {&delimiters.close, 1}, lineEnd, endLastLine};
+}
+
 // The clipboard's layout: lines joined by CR LF, none after the last.
 inline constexpr std::string_view kClipboardLineEnd = "\r\n";
 
-// What PermutationTextLength gives when the text would not fit in memory's size type.
+// What LaidOutTextLength gives when the text would not fit in memory's size type.
 inline constexpr size_t kPermutationTextTooLong = static_cast<size_t>(-1);
 
-// The exact size in bytes of the text WritePermutationText writes for these values.
-size_t PermutationTextLength(const KeywordList& keywords, bool includeSubsets,
-                             const LineFormat& format);
-
-// Writes the text to `out`, which holds PermutationTextLength bytes, and returns the end of
-// what was written.
-char* WritePermutationText(const KeywordList& keywords, bool includeSubsets,
-                           const LineFormat& format, char* out);
-
-// The same for any layout: the size of the text, kPermutationTextTooLong when it would not fit
-// in memory's size type, and the writer, whose `out` holds that many bytes. Meant to be called
+// The size of the text for this layout, kPermutationTextTooLong when it would not fit in
+// memory's size type, and the writer, whose `out` holds that many bytes and which returns the
+// end of what it wrote. Meant to be called
 // once per keyword set: nothing is allocated, and the lines are laid out from the tables ahead
 // of time, so a set costs little more than copying its bytes.
 size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout);

@@ -188,18 +188,22 @@ TEST(PermutationText, OrderingListsAreTheTextsLinesForEveryCountAndLayout) {
 
     // Any line end, after the last line too: the window's text with other joins.
     const KeywordStore three = Keywords("blue", "running", "shoes");
-    for (const LineFormat format : {LineFormat{kBracketDelimiters, "\n", true},
-                                    LineFormat{kQuoteDelimiters, "\r\n", true},
-                                    LineFormat{kBracketDelimiters, "\n", false}}) {
-        std::string expected = reference::BuiltText(three, format.delimiters, true);
+    const struct {
+        DelimiterPair delimiters;
+        LineLayout layout;
+    } formats[] = {{kBracketDelimiters, {"[", "]", "\n", true}},
+                   {kQuoteDelimiters, {"\"", "\"", "\r\n", true}},
+                   {kBracketDelimiters, {"[", "]", "\n", false}}};
+    for (const auto& [delimiters, format] : formats) {
+        std::string expected = reference::BuiltText(three, delimiters, true);
         for (size_t at = 0; (at = expected.find("\r\n", at)) != std::string::npos; at += format.lineEnd.size()) {
             expected.replace(at, 2, format.lineEnd);
         }
         if (format.endLastLine) expected += format.lineEnd;
-        const size_t length = PermutationTextLength(three, true, format);
+        const size_t length = LaidOutTextLength(three, true, format);
         ASSERT_EQ(length, expected.size());
         std::string written(length + 1, '#');
-        EXPECT_EQ(WritePermutationText(three, true, format, &written[0]), &written[0] + length);
+        EXPECT_EQ(WriteLaidOutText(three, true, format, &written[0]), &written[0] + length);
         EXPECT_EQ(written, expected + '#');
     }
 }
@@ -246,8 +250,7 @@ TEST(PermutationText, TextsTooLongForMemoryGiveAnEmptyText) {
     const size_t huge = static_cast<size_t>(-1) / 100;
     const KeywordList tooLong{{std::string_view(anywhere, huge), std::string_view(anywhere, huge),
                                std::string_view(anywhere, huge), std::string_view(anywhere, huge)}};
-    EXPECT_EQ(PermutationTextLength(tooLong, true, {kQuoteDelimiters, kClipboardLineEnd, false}),
-              kPermutationTextTooLong);
+    EXPECT_EQ(LaidOutTextLength(tooLong, true, {"\"", "\"", kClipboardLineEnd, false}), kPermutationTextTooLong);
     EXPECT_TRUE(BuildPermutationText(tooLong, kQuoteDelimiters, true).IsEmpty());
 
     // Memory refused for a text of ordinary size: empty as well, and nothing half-built.
