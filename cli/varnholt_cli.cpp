@@ -244,12 +244,7 @@ void WriteCsvHeader(Generator* g) {
 // Checks one keyword set and writes its phrases; false when it is invalid.
 bool GenerateSet(Generator* g, const LineFields& fields, const SetName& set) {
     if (fields.fields[0].empty() || fields.fields[1].empty()) {
-        Text message;
-        AppendSetName(&message, set);
-        message.Append(": ");
-        message.Append(fields.fields[0].empty() ? kNeedKeyword1 : kNeedKeyword2);
-        message.Append("\n");
-        WriteToStandardError(message.View());
+        ReportForSet(set, {}, fields.fields[0].empty() ? kNeedKeyword1 : kNeedKeyword2);
         g->failed = true;
         return false;
     }
