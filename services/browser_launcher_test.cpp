@@ -35,9 +35,6 @@ void StoreBrowserCommand(DWORD type, const std::string& bytes) {
 // the launcher started, whether they still run or not.
 HANDLE ProcessJob() {
     static const HANDLE job = [] {
-        // Wine starts its desktop process as a child of the first process that needs the
-        // desktop while none runs: had now, before the job exists, it is not counted.
-        GetDesktopWindow();
         HANDLE created = CreateJobObjectA(nullptr, nullptr);
         AssignProcessToJobObject(created, GetCurrentProcess());
         return created;
