@@ -23,6 +23,23 @@ control_checked() { probe controls | awk -v id="$1" '$1 == id { print $4 }'; }
 control_text() { probe controls | awk -v id="$1" '$1 == id' | cut -d' ' -f5-; }
 click_at() { xdotool mousemove --sync "$1" "$2" click 1; }
 click_control() { click_at $(control_point "$1"); }
+# Keys typed right after a click can reach the server before Varnholt has handled the click and
+# become the foreground window, and then go elsewhere: wait for the focus before typing.
+has_focus() { [ "$(probe focus)" != none ]; }
+control_has_focus() { [ "$(probe focus)" = "$1" ]; }
+# click_into CONTROL_ID: clicks the control and waits until it has the keyboard focus.
+click_into() {
+    click_control "$1"
+    wait_for "control $1 to have the keyboard focus" control_has_focus "$1"
+}
+# close_with_alt_f4 [WHEN]: closes Varnholt with Alt+F4 and expects exit code 0. Alt+F4 goes
+# to the window with the keyboard focus, so a click on a label gives it back to Varnholt first.
+close_with_alt_f4() {
+    click_control 1002
+    wait_for "Varnholt to have the keyboard focus" has_focus
+    xdotool key alt+F4
+    expect_exit_zero "Alt+F4${1:+ $1}"
+}
 box_line() { probe boxes | head -n 1; }
 box_open() { [ -n "$(box_line)" ]; }
 no_box_open() { [ -z "$(box_line)" ]; }
@@ -38,7 +55,7 @@ start_program() {
 
 # type_keyword CONTROL_ID TEXT: clicks into the edit box and types the text.
 type_keyword() {
-    click_control "$1"
+    click_into "$1"
     xdotool type --delay 40 "$2"
 }
 
@@ -61,8 +78,7 @@ expect_exit_zero() {
     local status=0
     for _ in $(seq 100); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
     if kill -0 "$program_pid" 2>/dev/null; then
-        kill "$program_pid"
-        fail "still running after $1"
+        fail "still running after $1 (focus: $(probe focus), boxes: $(probe boxes))"
     fi
     wait "$program_pid" || status=$?
     [ "$status" -eq 0 ] || fail "exit code $status after $1"

@@ -36,8 +36,6 @@ for dpi in 96 144 192; do
     [ -n "$window" ] || fail "no X window for Varnholt at $dpi DPI"
     import -window "$window" "$out/varnholt-$dpi.png"
     echo "$dpi DPI: window $(probe window | cut -d' ' -f4-5 | tr ' ' x) pixels, screenshot $out/varnholt-$dpi.png"
-    click_control 1002
-    xdotool key alt+F4
-    expect_exit_zero "Alt+F4 at $dpi DPI"
+    close_with_alt_f4 "at $dpi DPI"
 done
 echo "display scaling run passed"

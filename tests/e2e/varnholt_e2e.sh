@@ -65,7 +65,7 @@ cmp "$out/clipboard.bin" "$out/expected.bin" || fail "clipboard CF_TEXT bytes di
 
 # From the keyboard: Shift+Tab goes from the option buttons back to the paste button, and
 # Space presses it.
-click_control 1010
+click_into 1010
 xdotool key shift+Tab space
 expect_box "The text is in the clipboard (ready for pasting)." none
 [ "$(xclip -o -selection clipboard | head -n 1)" = '"blue running shoes"' ] || fail "quotes not used"
@@ -77,10 +77,7 @@ wait_for "the browser to start" test -s "$record"
     fail "the browser was not given the address as one argument: $(tr '\0' ' ' <"$record")"
 no_box_open || fail "a box after the link click"
 
-# Alt+F4 goes to the window with the keyboard focus: give it back to Varnholt first.
-click_control 1002
-xdotool key alt+F4
-expect_exit_zero "Alt+F4"
+close_with_alt_f4
 
 # Arguments change nothing: the same window, in the same state, and the close button ends it.
 start_program "$program" /brackets --subsets keyword

@@ -2,6 +2,8 @@
 //   window            the main window: "visible x y width height" (screen pixels)
 //   controls          one line per control: "id centre-x centre-y checked text"
 //   close-button      a screen point on the caption's close button: "x y"
+//   focus             the id of the control with the keyboard focus while the main window is
+//                     the foreground window, else "none": keys sent before that go elsewhere
 //   boxes             one line per open message box: "caption|text|icon or none|ok-x ok-y"
 //   clipboard FILE    writes the clipboard's CF_TEXT block (terminating NUL included) to FILE
 #include <windows.h>
@@ -65,6 +67,20 @@ int PrintCloseButton(HWND main) {
     return 1;
 }
 
+int PrintFocus(HWND main) {
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    const bool focused = GetForegroundWindow() == main &&
+                         GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread) &&
+                         thread.hwndFocus && IsChild(main, thread.hwndFocus);
+    if (focused) {
+        std::printf("%d\n", GetDlgCtrlID(thread.hwndFocus));
+    } else {
+        std::printf("none\n");
+    }
+    return 0;
+}
+
 bool ShowsIcon(HWND box) {
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child) &&
@@ -115,5 +131,6 @@ int main(int argc, char** argv) {
     if (command == "window") return PrintWindow(main);
     if (command == "controls") return PrintControls(main);
     if (command == "close-button") return PrintCloseButton(main);
+    if (command == "focus") return PrintFocus(main);
     return 2;
 }
