@@ -4,6 +4,10 @@
 # (default build/native/varnholt-cli, the optimised build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/setup.sh
+. "$root/scripts/setup.sh"
+VARNHOLT_PACKAGES=(hyperfine time python3)
+install_missing_packages
 program=${1:-$root/build/native/varnholt-cli}
 work=$root/build/cli_benchmark
 mkdir -p "$work"
