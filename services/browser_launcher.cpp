@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "services/browser_command.h"
+#include "services/registry_key.h"
 
 namespace {
 constexpr char kBrowserCommandKey[] = "htmlfile\\shell\\open\\command";
@@ -14,16 +15,6 @@ constexpr char kMessageTitle[] = "Varnholt";
 // A value or an environment that keeps growing between the size query and the read is
 // given up on rather than chased forever.
 constexpr int kReadAttempts = 4;
-
-struct RegistryKey {
-    HKEY handle = nullptr;
-    RegistryKey() = default;
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (handle) RegCloseKey(handle);
-    }
-};
 
 // The browser is never waited for, so both handles go as soon as the process exists.
 struct ProcessHandles {

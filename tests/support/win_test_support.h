@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "services/registry_key.h"
+
 // Dispatches the thread's messages until done() holds or timeoutMs passes; returns done().
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
@@ -55,17 +57,6 @@ void PutSentinelOnClipboard(const std::string& text);
 
 // The width and height of the icon's image; zero for a null or destroyed icon.
 SIZE IconSize(HICON icon);
-
-// A registry key handle, closed when the guard goes.
-struct RegistryKey {
-    HKEY handle = nullptr;
-    RegistryKey() = default;
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (handle) RegCloseKey(handle);
-    }
-};
 
 // The default browser's registered command (HKCR htmlfile\shell\open\command) as the test
 // found it, read and written back as stored, and put back however the test ends.
