@@ -41,10 +41,16 @@ void ReportProblem(std::string_view what, std::string_view name, std::string_vie
     WriteToStandardError(message.View());
 }
 
-int UsageError(std::string_view message) {
-    ReportProblem(message, {}, {});
+int UsageError(std::string_view what, std::string_view name = {}, std::string_view reason = {}) {
+    ReportProblem(what, name, reason);
     WriteToStandardError("Try 'varnholt-cli --help'.\n");
     return kUsageError;
+}
+
+// The window's message for a set without keyword 1 or keyword 2; null when it has both.
+const char* MissingKeywordMessage(const LineFields& fields) {
+    if (fields.fields[0].empty()) return kNeedKeyword1;
+    return fields.fields[1].empty() ? kNeedKeyword2 : nullptr;
 }
 
 // Output collected into large writes.
@@ -243,8 +249,8 @@ void WriteCsvHeader(Generator* g) {
 
 // Checks one keyword set and writes its phrases; false when it is invalid.
 bool GenerateSet(Generator* g, const LineFields& fields, const SetName& set) {
-    if (fields.fields[0].empty() || fields.fields[1].empty()) {
-        ReportForSet(set, {}, fields.fields[0].empty() ? kNeedKeyword1 : kNeedKeyword2);
+    if (const char* missing = MissingKeywordMessage(fields)) {
+        ReportForSet(set, {}, missing);
         g->failed = true;
         return false;
     }
@@ -332,8 +338,9 @@ int RunCli(int argc, const char* const* argv) {
     LineFields arguments;
     arguments.count = static_cast<size_t>(options.keywordArguments);
     for (size_t k = 0; k < 4; ++k) arguments.fields[k] = options.keywords[k];
-    if (!options.inputPath && (arguments.fields[0].empty() || arguments.fields[1].empty())) {
-        WriteToStandardError(arguments.fields[0].empty() ? kNeedKeyword1 : kNeedKeyword2);
+    const char* missing = options.inputPath ? nullptr : MissingKeywordMessage(arguments);
+    if (missing) {
+        WriteToStandardError(missing);
         WriteToStandardError("\n");
         return kFailure;
     }
@@ -343,9 +350,7 @@ int RunCli(int argc, const char* const* argv) {
     const bool fromStandardInput = options.inputPath && std::strcmp(options.inputPath, "-") == 0;
     const std::string_view inputName = fromStandardInput ? "(standard input)" : options.inputPath ? options.inputPath : "";
     if (options.inputPath && !OpenInput(options.inputPath, &input.stream, &reason)) {
-        ReportProblem("cannot open ", options.inputPath, reason.View());
-        WriteToStandardError("Try 'varnholt-cli --help'.\n");
-        return kUsageError;
+        return UsageError("cannot open ", options.inputPath, reason.View());
     }
 
     Generator generator = MakeGenerator(options);
@@ -354,9 +359,7 @@ int RunCli(int argc, const char* const* argv) {
         out.name = options.outputPath;
         if (!OpenOutputFile(options.outputPath, &out.target, &reason)) {
             CloseInput(&input.stream);
-            ReportProblem("cannot write ", options.outputPath, reason.View());
-            WriteToStandardError("Try 'varnholt-cli --help'.\n");
-            return kUsageError;
+            return UsageError("cannot write ", options.outputPath, reason.View());
         }
     } else {
         out.name = "standard output";

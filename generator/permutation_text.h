@@ -69,9 +69,9 @@ inline constexpr size_t kPermutationTextTooLong = static_cast<size_t>(-1);
 
 // The size of the text for this layout, kPermutationTextTooLong when it would not fit in
 // memory's size type, and the writer, whose `out` holds that many bytes and which returns the
-// end of what it wrote. Meant to be called
-// once per keyword set: nothing is allocated, and the lines are laid out from the tables ahead
-// of time, so a set costs little more than copying its bytes.
+// end of what it wrote. Meant to be called once per keyword set: nothing is allocated, and the
+// lines are laid out from the tables ahead of time, so a set costs little more than copying
+// its bytes.
 size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout);
 char* WriteLaidOutText(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
                        char* out);
