@@ -1,7 +1,6 @@
 #include "dialog/dialog_host.h"
 
 #include <gtest/gtest.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <functional>
@@ -74,16 +73,15 @@ HICON IconOf(HWND window, WPARAM which) {
     return reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, which, 0));
 }
 
-// The process's live GDI objects, counted in the handle table the platform maps into the
-// process (laid out as in Wine and 64-bit Windows): GetGuiResources answers 0 under Wine.
+// The process's live GDI objects. GetGuiResources counts them on Windows but answers 0 under
+// Wine, where each live object answers GetObjectType by its table index alone, in 32-bit
+// and 64-bit programs alike (only the 64-bit PEB carries the table's address there).
 int LiveGdiObjects() {
-    struct Entry { UINT64 object; ULONG owner; USHORT unique; UCHAR type, flags; UINT64 user; };
-    PROCESS_BASIC_INFORMATION process{};
-    NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process, sizeof process, nullptr);
-    const auto* peb = reinterpret_cast<const BYTE*>(process.PebBaseAddress);
-    const auto* table = *reinterpret_cast<const Entry* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
+    if (const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return counted;
     int live = 0;
-    for (int i = 0; table && i < 0x10000; ++i) live += table[i].type != 0;
+    for (UINT_PTR index = 1; index < 0x10000; ++index) {
+        live += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
+    }
     return live;
 }
 
