@@ -3,7 +3,13 @@
 
 VARNHOLT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # wine32:i386 runs the 32-bit builds (the release among them); it needs the i386 architecture.
-VARNHOLT_PACKAGES=(cmake ninja-build mingw-w64 wine wine64 wine32:i386 xvfb xauth xdotool xclip imagemagick
+# Its X11 driver loads the X extension libraries only when they are there, and without
+# --install-recommends nothing brings the 32-bit ones: without libxcursor a 32-bit program's
+# pointers are bitmap copies. fonts-wine brings Marlett, which draws the caption buttons.
+VARNHOLT_PACKAGES=(cmake ninja-build mingw-w64 wine wine64 wine32:i386 fonts-wine
+                   libxcursor1:i386 libxrandr2:i386 libxi6:i386 libxfixes3:i386 libxrender1:i386
+                   libxinerama1:i386 libxcomposite1:i386
+                   xvfb xauth xdotool xclip imagemagick
                    x11-xkb-utils x11-utils clang libclang-rt-14-dev googletest libbenchmark-dev python3)
 
 # Installs the packages that are not there yet; a set-up machine costs one dpkg query.
