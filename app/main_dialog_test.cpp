@@ -136,7 +136,7 @@ TEST_F(MainDialog, ControlsAreCreatedInTableOrderWithTheirLookAndStates) {
 }
 
 TEST_F(MainDialog, RoutesOnlyThePasteButtonAndTheLink) {
-    SavedBrowserCommand savedCommand;
+    SavedBrowserRegistration savedRegistration;
     RegisterNoBrowser();
     MessageBoxCapture capture;
     PutSentinelOnClipboard("sentinel");

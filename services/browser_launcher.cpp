@@ -9,7 +9,13 @@
 #include "services/registry_key.h"
 
 namespace {
-constexpr char kBrowserCommandKey[] = "htmlfile\\shell\\open\\command";
+// Where Windows 8 and later keep the user's choice of browser for a scheme; the htmlfile
+// command is Internet Explorer's registration there, which only serves when no choice is made.
+constexpr char kUserChoiceKeyStart[] =
+    "Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
+constexpr char kUserChoiceKeyEnd[] = "\\UserChoice";
+constexpr char kOpenCommandKeyEnd[] = "\\shell\\open\\command";
+constexpr char kHtmlFileCommandKey[] = "htmlfile\\shell\\open\\command";
 constexpr char kNoBrowserMessage[] = "Cannot find default Internet browser";
 constexpr char kMessageTitle[] = "Varnholt";
 // A value or an environment that keeps growing between the size query and the read is
@@ -33,21 +39,22 @@ struct RegistryValue {
     DWORD type = REG_NONE;
 };
 
-// The key's default value at whatever length it has: its size is asked for first.
-BrowserLookup ReadBrowserCommandValue(RegistryValue& value) {
+// A value at whatever length it has: its size is asked for first. NoBrowser when the key or
+// the value is not there.
+BrowserLookup ReadRegistryValue(HKEY root, const Text& keyPath, const char* valueName,
+                                RegistryValue& value) {
     RegistryKey key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kBrowserCommandKey, 0, KEY_QUERY_VALUE, &key.handle) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, keyPath.Data(), 0, KEY_QUERY_VALUE, &key.handle) != ERROR_SUCCESS) {
         return BrowserLookup::NoBrowser;
     }
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
         DWORD size = 0;
-        if (RegQueryValueExA(key.handle, "", nullptr, &value.type, nullptr, &size) !=
+        if (RegQueryValueExA(key.handle, valueName, nullptr, &value.type, nullptr, &size) !=
             ERROR_SUCCESS) {
             return BrowserLookup::NoBrowser;
         }
         if (!value.bytes.Resize(size)) return BrowserLookup::NoMemory;
-        const LONG result = RegQueryValueExA(key.handle, "", nullptr, &value.type,
+        const LONG result = RegQueryValueExA(key.handle, valueName, nullptr, &value.type,
                                              reinterpret_cast<BYTE*>(value.bytes.MutableData()), &size);
         if (result == ERROR_SUCCESS) {
             // What was read: never more than the buffer (a null one, for an empty value, takes
@@ -91,17 +98,56 @@ void StartProcess(Text& commandLine) {
     SetErrorMode(previousErrorMode);
     if (!started) process.info = {};  // whatever a failed call left there is not ours to close
 }
+
+// The command line from one registered open command: Found, or NoBrowser when that key holds
+// no usable command.
+BrowserLookup BuildCommandLineFrom(const Text& commandKey, std::string_view url, Text& commandLine) {
+    RegistryValue value;
+    const BrowserLookup lookup = ReadRegistryValue(HKEY_CLASSES_ROOT, commandKey, "", value);
+    if (lookup != BrowserLookup::Found) return lookup;
+    return BuildBrowserCommandLine(value.bytes.Data(), value.bytes.Size(), value.type, url,
+                                   ExpandEnvironmentReferences, commandLine);
+}
+
+// The open command key of the ProgId the user chose for the URL's scheme; NoBrowser when no
+// choice is recorded, or it is not a plain ProgId.
+BrowserLookup FindUserChoiceCommandKey(std::string_view url, Text& commandKey) {
+    const size_t colon = url.find(':');
+    const std::string_view scheme = url.substr(0, colon);
+    if (colon == std::string_view::npos || scheme.empty() ||
+        scheme.find_first_of(std::string_view("\\\0", 2)) != std::string_view::npos) {
+        return BrowserLookup::NoBrowser;
+    }
+    Text choiceKey;
+    if (!choiceKey.Assign(kUserChoiceKeyStart) || !choiceKey.Append(scheme) ||
+        !choiceKey.Append(kUserChoiceKeyEnd)) {
+        return BrowserLookup::NoMemory;
+    }
+    RegistryValue progId;
+    const BrowserLookup lookup = ReadRegistryValue(HKEY_CURRENT_USER, choiceKey, "ProgId", progId);
+    if (lookup != BrowserLookup::Found) return lookup;
+    const std::string_view name = progId.bytes.Data();  // up to its first NUL
+    if (progId.type != REG_SZ || name.empty() || name.find('\\') != std::string_view::npos) {
+        return BrowserLookup::NoBrowser;
+    }
+    return commandKey.Assign(name) && commandKey.Append(kOpenCommandKeyEnd) ? BrowserLookup::Found
+                                                                            : BrowserLookup::NoMemory;
+}
+
+// The user's chosen browser when it has a usable command, otherwise the htmlfile command.
+BrowserLookup BuildDefaultBrowserCommandLine(std::string_view url, Text& commandLine) {
+    Text commandKey;
+    BrowserLookup lookup = FindUserChoiceCommandKey(url, commandKey);
+    if (lookup == BrowserLookup::Found) lookup = BuildCommandLineFrom(commandKey, url, commandLine);
+    if (lookup != BrowserLookup::NoBrowser) return lookup;
+    if (!commandKey.Assign(kHtmlFileCommandKey)) return BrowserLookup::NoMemory;
+    return BuildCommandLineFrom(commandKey, url, commandLine);
+}
 }  // namespace
 
 void OpenUrlInDefaultBrowser(std::string_view url) {
-    RegistryValue value;
     Text commandLine;
-    BrowserLookup lookup = ReadBrowserCommandValue(value);
-    if (lookup == BrowserLookup::Found) {
-        lookup = BuildBrowserCommandLine(value.bytes.Data(), value.bytes.Size(), value.type, url,
-                                         ExpandEnvironmentReferences, commandLine);
-    }
-    switch (lookup) {
+    switch (BuildDefaultBrowserCommandLine(url, commandLine)) {
         case BrowserLookup::Found: StartProcess(commandLine); break;
         case BrowserLookup::NoBrowser:
             MessageBoxA(nullptr, kNoBrowserMessage, kMessageTitle, MB_OK | MB_ICONHAND);

@@ -21,14 +21,17 @@ namespace {
 constexpr char kCommandKey[] = "htmlfile\\shell\\open\\command";
 const std::string kUrl = "http://www.varnholt.example/shop?item=1&note=a%20b";
 
-void StoreBrowserCommand(DWORD type, const std::string& bytes) {
+void StoreValue(HKEY root, const char* keyPath, const char* name, DWORD type, const std::string& bytes) {
     RegistryKey key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, kCommandKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &key.handle, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key.handle, nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key.handle, "", 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+    ASSERT_EQ(RegSetValueExA(key.handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                              static_cast<DWORD>(bytes.size())),
               ERROR_SUCCESS);
+}
+
+void StoreBrowserCommand(DWORD type, const std::string& bytes) {
+    StoreValue(HKEY_CLASSES_ROOT, kCommandKey, "", type, bytes);
 }
 
 // Every process this test process starts joins its job, so the job's count says how many
@@ -162,7 +165,7 @@ protected:
         return ParseRecord(bytes);
     }
 
-    SavedBrowserCommand savedCommand_;
+    SavedBrowserRegistration savedRegistration_;
     std::string folder_;
     std::string fake_;
     std::string record_;
@@ -304,6 +307,70 @@ TEST_F(BrowserLauncher, ReportsMissingRegistrationWithStopIconAndStartsNothing) 
         EXPECT_EQ(capture.boxes[0].owner, nullptr);
         EXPECT_EQ(shownIcon, stopIcon);
         EXPECT_EQ(ProcessesStarted(), 0u);
+    }
+}
+
+// The user's choice for http wins when its ProgId has a usable command, and the htmlfile
+// command serves otherwise; with neither there is the box.
+TEST_F(BrowserLauncher, StartsTheBrowserTheUserChoseOrElseTheHtmlFileOne) {
+    constexpr char kProgId[] = "VarnholtTestBrowser";
+    struct ProgIdRemoval {
+        ~ProgIdRemoval() { RegDeleteTreeA(HKEY_CLASSES_ROOT, "VarnholtTestBrowser"); }
+    } removeProgIdAtEnd;
+    const std::string choiceKey =
+        "Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
+    const std::string progIdCommandKey = std::string(kProgId) + "\\shell\\open\\command";
+    const std::string htmlFileCommand = Quoted(fake_) + " --htmlfile \"%1\"";
+    const std::string chosenCommand = Quoted(fake_) + " --single-argument %1";  // as Chrome's
+    auto chooseProgId = [&] { StoreValue(HKEY_CURRENT_USER, choiceKey.c_str(), "ProgId", REG_SZ, kProgId); };
+    struct Case {
+        const char* what;
+        std::function<void()> setUp;
+        std::vector<std::string> args;  // none: the box and no start
+    };
+    const Case cases[] = {
+        {"a chosen ProgId with a command",
+         [&] {
+             StoreBrowserCommand(REG_SZ, htmlFileCommand);
+             StoreValue(HKEY_CLASSES_ROOT, progIdCommandKey.c_str(), "", REG_SZ, chosenCommand);
+             chooseProgId();
+         },
+         {fake_, "--single-argument", kUrl}},
+        {"a chosen ProgId with only a DelegateExecute",
+         [&] {
+             RegDeleteTreeA(HKEY_CLASSES_ROOT, kProgId);
+             StoreValue(HKEY_CLASSES_ROOT, progIdCommandKey.c_str(), "DelegateExecute", REG_SZ, "{0}");
+             chooseProgId();
+         },
+         {fake_, "--htmlfile", kUrl}},
+        {"no choice", [&] { RegDeleteKeyA(HKEY_CURRENT_USER, choiceKey.c_str()); }, {fake_, "--htmlfile", kUrl}},
+        {"neither",
+         [&] {
+             chooseProgId();
+             RegDeleteKeyA(HKEY_CLASSES_ROOT, kCommandKey);
+         },
+         {}},
+    };
+    LoadIconA(nullptr, IDI_HAND);  // the platform keeps what it opens for the box's first icon
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.setUp();
+        const DWORD startedBefore = ProcessesStarted();
+        MessageBoxCapture capture;
+        const size_t handlesBefore = OpenHandles();
+        OpenUrlInDefaultBrowser(kUrl);
+        EXPECT_EQ(OpenHandles(), handlesBefore);
+        if (c.args.empty()) {
+            ASSERT_EQ(capture.boxes.size(), 1u);
+            EXPECT_EQ(capture.boxes[0].text, "Cannot find default Internet browser");
+            EXPECT_EQ(ProcessesStarted(), startedBefore);
+            continue;
+        }
+        EXPECT_TRUE(capture.boxes.empty());
+        EXPECT_EQ(ProcessesStarted() - startedBefore, 1u);
+        const std::optional<BrowserRecord> record = AwaitRecord();
+        ASSERT_TRUE(record) << "the browser wrote no record";
+        EXPECT_EQ(record->args, c.args);
     }
 }
 

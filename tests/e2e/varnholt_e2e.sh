@@ -15,9 +15,12 @@ PROBE=$probe OUT=$out
 # shellcheck source=scripts/drive.sh
 . "$(dirname "$0")/../../scripts/drive.sh"
 
-# The registered browser is the fake one, which records how it was started.
-"$WINE" reg add 'HKCR\htmlfile\shell\open\command' /ve /f \
-    /d "\"$(windows_path "$fake_browser")\" \"%1\"" >/dev/null 2>&1
+# The user's chosen browser is the fake one, which records how it was started. The htmlfile
+# command stays Wine's own, which would start another program.
+"$WINE" reg add 'HKCR\VarnholtE2EBrowser\shell\open\command' /ve /f \
+    /d "\"$(windows_path "$fake_browser")\" --single-argument %1" >/dev/null 2>&1
+"$WINE" reg add 'HKCU\Software\Microsoft\Windows\Shell\Associations\UrlAssociations\http\UserChoice' \
+    /v ProgId /f /d VarnholtE2EBrowser >/dev/null 2>&1
 record=$out/browser.record
 export VARNHOLT_FAKE_BROWSER_RECORD
 VARNHOLT_FAKE_BROWSER_RECORD=$(windows_path "$record")
@@ -73,7 +76,8 @@ expect_box "The text is in the clipboard (ready for pasting)." none
 # The link opens the site in the registered browser.
 click_control 1012
 wait_for "the browser to start" test -s "$record"
-[ "$(tr '\0' '\n' <"$record" | grep -cx 'arg=http://example.com/')" -eq 1 ] ||
+[ "$(tr '\0' '\n' <"$record" | grep -cx 'arg=http://example.com/')" -eq 1 ] &&
+    tr '\0' '\n' <"$record" | grep -qx 'arg=--single-argument' ||
     fail "the browser was not given the address as one argument: $(tr '\0' ' ' <"$record")"
 no_box_open || fail "a box after the link click"
 

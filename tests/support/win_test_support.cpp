@@ -7,8 +7,6 @@
 namespace {
 thread_local MessageBoxCapture* activeCapture = nullptr;
 
-constexpr wchar_t kBrowserCommandKey[] = L"htmlfile\\shell\\open\\command";
-
 std::string WindowText(HWND window) {
     char buffer[4096] = {};
     GetWindowTextA(window, buffer, sizeof buffer);
@@ -123,37 +121,40 @@ SIZE IconSize(HICON icon) {
     return {bitmap.bmWidth, bitmap.bmHeight};
 }
 
-SavedBrowserCommand::SavedBrowserCommand() {
-    RegistryKey key;
-    keyExisted_ = RegOpenKeyExW(HKEY_CLASSES_ROOT, kBrowserCommandKey, 0, KEY_QUERY_VALUE,
-                                &key.handle) == ERROR_SUCCESS;
+SavedRegistryValue::SavedRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name)
+    : root_(root), key_(key), name_(name) {
+    RegistryKey opened;
+    keyExisted_ = RegOpenKeyExW(root_, key_, 0, KEY_QUERY_VALUE, &opened.handle) == ERROR_SUCCESS;
     DWORD size = 0;
     if (!keyExisted_ ||
-        RegQueryValueExW(key.handle, L"", nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) {
+        RegQueryValueExW(opened.handle, name_, nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) {
         return;
     }
     value_.resize(size);
-    valueExisted_ = RegQueryValueExW(key.handle, L"", nullptr, &type_, value_.data(), &size) ==
+    valueExisted_ = RegQueryValueExW(opened.handle, name_, nullptr, &type_, value_.data(), &size) ==
                     ERROR_SUCCESS;
     value_.resize(size);
 }
 
-SavedBrowserCommand::~SavedBrowserCommand() {
+SavedRegistryValue::~SavedRegistryValue() {
     if (!keyExisted_) {
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, kBrowserCommandKey);
+        RegDeleteKeyW(root_, key_);
         return;
     }
-    RegistryKey key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, kBrowserCommandKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key.handle, nullptr) != ERROR_SUCCESS) {
+    RegistryKey opened;
+    if (RegCreateKeyExW(root_, key_, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened.handle, nullptr) !=
+        ERROR_SUCCESS) {
         return;
     }
     if (valueExisted_) {
-        RegSetValueExW(key.handle, L"", 0, type_, value_.data(),
-                       static_cast<DWORD>(value_.size()));
+        RegSetValueExW(opened.handle, name_, 0, type_, value_.data(), static_cast<DWORD>(value_.size()));
     } else {
-        RegDeleteValueW(key.handle, L"");
+        RegDeleteValueW(opened.handle, name_);
     }
+}
+
+SavedBrowserRegistration::SavedBrowserRegistration() {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kHttpChoiceKey, L"ProgId");
 }
 
 std::string WindowTextOf(HWND window) {

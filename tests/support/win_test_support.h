@@ -58,20 +58,38 @@ void PutSentinelOnClipboard(const std::string& text);
 // The width and height of the icon's image; zero for a null or destroyed icon.
 SIZE IconSize(HICON icon);
 
-// The default browser's registered command (HKCR htmlfile\shell\open\command) as the test
-// found it, read and written back as stored, and put back however the test ends.
-class SavedBrowserCommand {
+// A registry value as the test found it, read and written back as stored, and put back (or
+// taken out again, with its key when the key was new) however the test ends.
+class SavedRegistryValue {
 public:
-    SavedBrowserCommand();
-    ~SavedBrowserCommand();
-    SavedBrowserCommand(const SavedBrowserCommand&) = delete;
-    SavedBrowserCommand& operator=(const SavedBrowserCommand&) = delete;
+    SavedRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name);
+    ~SavedRegistryValue();
+    SavedRegistryValue(const SavedRegistryValue&) = delete;
+    SavedRegistryValue& operator=(const SavedRegistryValue&) = delete;
 
 private:
+    HKEY root_;
+    const wchar_t* key_;
+    const wchar_t* name_;
     bool keyExisted_ = false;
     bool valueExisted_ = false;
     DWORD type_ = REG_NONE;
     std::vector<BYTE> value_;
+};
+
+// The browser registrations the launcher reads (HKCR htmlfile\shell\open\command and the
+// user's choice for http), saved as the test found them. The user's choice is taken out for
+// the test's run, so that the htmlfile command is the one that counts until a test sets one.
+class SavedBrowserRegistration {
+public:
+    static constexpr wchar_t kHtmlFileCommandKey[] = L"htmlfile\\shell\\open\\command";
+    static constexpr wchar_t kHttpChoiceKey[] =
+        L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
+    SavedBrowserRegistration();
+
+private:
+    SavedRegistryValue htmlFileCommand_{HKEY_CLASSES_ROOT, kHtmlFileCommandKey, L""};
+    SavedRegistryValue httpChoice_{HKEY_CURRENT_USER, kHttpChoiceKey, L"ProgId"};
 };
 
 // The process's private committed bytes, for tests that check that nothing leaks.
