@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "generator/text.h"
+#include "support/text.h"
 
 // Makes the standard streams safe to use: a closed standard output or error is kept closed for
 // writing, so that no file opened later takes its place and a write to it fails. Windows: the

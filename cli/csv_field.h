@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "generator/text.h"
+#include "support/text.h"
 
 bool CsvFieldNeedsQuotes(std::string_view field);
 // The field's bytes with every double quote doubled, without the quotes around them.

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "generator/text.h"
+#include "support/text.h"
 
 // Fills `into` with up to `size` bytes: the count, 0 at the end, -1 on a read error.
 using ReadFunction = long (*)(void* source, char* into, size_t size);

@@ -7,7 +7,7 @@
 
 #include "cli/input_reader.h"
 #include "generator/permutation_text.h"
-#include "generator/text.h"
+#include "support/text.h"
 
 enum class OutputFormat { kText, kCsv };
 

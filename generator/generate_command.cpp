@@ -2,7 +2,7 @@
 
 #include "app/control_ids.h"
 #include "generator/permutation_text.h"
-#include "generator/text.h"
+#include "support/text.h"
 #include "services/clipboard.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "app/control_ids.h"
 #include "dialog/dialog_host.h"
 #include "generator/permutation_text.h"
-#include "generator/text.h"
+#include "support/text.h"
 #include "tests/support/clipboard_holder_process.h"
 #include "tests/support/rationed_text_memory.h"
 #include "tests/support/reference_orderings.h"

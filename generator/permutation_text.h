@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "generator/text.h"
+#include "support/text.h"
 
 // Keyword k (1 to 4) is words[k - 1]: exactly the bytes that were entered, any byte (NUL
 // included) being data. A keyword is empty only when its length is 0. The list only looks at

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "generator/text.h"
+#include "support/text.h"
 
 // The registry's value type numbers that hold a command as text.
 inline constexpr unsigned long kRegistryString = 1;            // REG_SZ

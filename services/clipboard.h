@@ -1,6 +1,6 @@
 #pragma once
 
-#include "generator/text.h"
+#include "support/text.h"
 
 // Replaces the clipboard's contents with the text as CF_TEXT (its bytes and one NUL).
 // Returns 1 when the text is on the clipboard, 0 when it is not. After an empty text, memory

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "generator/text.h"
+#include "support/text.h"
 
 class RationedTextMemory {
 public:

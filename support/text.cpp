@@ -1,4 +1,4 @@
-#include "generator/text.h"
+#include "support/text.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "app/startup.h"
+#include "support/startup.h"
 
 // The name is the one the linker starts a GUI program at. The platform guarantees a 32-bit
 // program's first frame 4-byte alignment only; the compiler assumes 16.

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "support/startup.h"
 
 namespace {
 bool IsBlank(char c) {
