@@ -14,6 +14,10 @@
 // standard output writes bytes as they are (LF stays LF).
 void PrepareStandardStreams();
 
+// The program's arguments as UTF-8, *argc updated: on Windows read from the wide command line,
+// whatever the system's ANSI code page; elsewhere argv as it is. Null when memory cannot be had.
+char** Utf8Arguments(int* argc, char** argv);
+
 // The line end the output uses unless told otherwise: CR LF on Windows, LF elsewhere.
 std::string_view NativeLineEnd();
 

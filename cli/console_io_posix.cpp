@@ -73,6 +73,10 @@ void PrepareStandardStreams() {
     KeepClosedForWriting(2, O_RDONLY);
 }
 
+char** Utf8Arguments(int*, char** argv) {
+    return argv;
+}
+
 std::string_view NativeLineEnd() {
     return "\n";
 }

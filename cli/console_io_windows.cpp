@@ -67,6 +67,10 @@ void PrepareStandardStreams() {
     // translates line ends nor writes to a handle the process does not have.
 }
 
+char** Utf8Arguments(int*, char** argv) {
+    return argv;
+}
+
 std::string_view NativeLineEnd() {
     return "\r\n";
 }

@@ -384,5 +384,10 @@ int RunCli(int argc, const char* const* argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return RunCli(argc, argv);
+    char** arguments = Utf8Arguments(&argc, argv);
+    if (!arguments) {
+        WriteToStandardError("varnholt-cli: out of memory\n");
+        return kFailure;
+    }
+    return RunCli(argc, arguments);
 }

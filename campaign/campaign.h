@@ -1,0 +1,78 @@
+#pragma once
+// The campaign engine: keyword sets in (a keyword file's bytes, or four keywords), the
+// window's phrases out, as text or as Google Ads Editor CSV rows, in every match type asked
+// for. Platform-free: it never touches a file or a console. Bytes come from a read function,
+// the output goes to a sink, and messages for the user to another; the front ends (the
+// command line, the page) give all three.
+
+#include <cstddef>
+#include <string_view>
+
+enum class MatchType : unsigned char { kExact, kPhrase, kBroad };
+
+// The match types in the order their lines are written for each set.
+struct MatchTypeList {
+    MatchType types[3] = {MatchType::kPhrase};
+    size_t count = 1;
+};
+
+// "exact,phrase,broad" or any of them in any order, each at most once; false when the list
+// holds anything else.
+bool ParseMatchTypes(std::string_view list, MatchTypeList* types);
+
+enum class OutputFormat { kText, kCsv };
+enum class InputFormat { kTsv, kCsv };
+enum class InputEncoding { kAuto, kUtf8, kUtf16Le, kUtf16Be, kWindows1252 };
+
+// "auto", "utf-8", "utf-16le", "utf-16be", "windows-1252"; false for anything else.
+bool ParseInputEncoding(std::string_view name, InputEncoding* encoding);
+
+struct CampaignOptions {
+    MatchTypeList matchTypes;
+    bool includeSubsets = false;
+    OutputFormat format = OutputFormat::kText;
+    InputFormat inputFormat = InputFormat::kTsv;
+    InputEncoding inputEncoding = InputEncoding::kAuto;
+    bool negative = false;       // CSV rows of negative keywords
+    bool mix = false;            // "|" in a keyword separates alternatives
+    bool unique = false;         // a phrase already written for the ad group is left out
+    bool strict = false;         // a phrase over Google Ads' limits is an error
+    bool byteOrderMark = false;  // the output starts with a UTF-8 byte-order mark
+    bool hasCampaign = false;    // CSV: a leading Campaign column holding `campaign`
+    std::string_view campaign;
+    std::string_view lineEnd = "\n";
+};
+
+// Fills `into` with up to `size` bytes: the count, 0 at the end, -1 on a read error.
+using ReadFunction = long (*)(void* source, char* into, size_t size);
+
+// Takes the next output bytes; false when they cannot be written (the run then stops).
+struct OutputSink {
+    bool (*write)(void* context, const char* bytes, size_t size);
+    void* context;
+};
+
+// Takes one message for the user ("FILE:LINE: reason", "arguments: warning: ..."), without
+// a line end.
+struct MessageSink {
+    void (*report)(void* context, std::string_view message);
+    void* context;
+};
+
+enum class CampaignResult {
+    kWritten,        // everything written; warnings may have been reported
+    kInvalidInput,   // invalid lines, or a phrase over the limits under strict: each reported
+    kReadFailed,     // the read function failed
+    kOutputStopped,  // the sink refused bytes
+    kOutOfMemory,
+};
+
+// Every line of a keyword file: `inputName` names the lines in messages ("FILE:LINE").
+// After an invalid line the remaining lines are still checked and reported, but nothing more
+// is written.
+CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunction read, void* source,
+                                     std::string_view inputName, OutputSink output, MessageSink messages);
+
+// One keyword set given as four keywords (missing ones empty), named "arguments" in messages.
+CampaignResult WriteCampaignFromKeywords(const CampaignOptions& options, const std::string_view keywords[4],
+                                         OutputSink output, MessageSink messages);
