@@ -7,15 +7,24 @@ const char kUsage[] =
     "       varnholt-cli [OPTIONS] --input FILE          FILE \"-\" is standard input\n"
     "Every ordering of the keywords, one phrase per line, as the Varnholt window gives them.\n"
     "\n"
-    "  -q, --quotes           wrap every phrase in double quotes (the default, as in the window)\n"
-    "  -b, --brackets         wrap every phrase in [ and ]\n"
+    "  -m, --match LIST       comma-separated match types, in the order given: exact, phrase, broad\n"
+    "                         (default phrase); text marks them [..], \"..\" and not at all\n"
+    "  -q, --quotes           --match phrase: every phrase in double quotes, as in the window\n"
+    "  -b, --brackets         --match exact: every phrase in [ and ]\n"
     "  -s, --subsets          follow each set's full orderings with its subsets (as \"Include Subsets\")\n"
+    "  -n, --negative         csv only: the rows are negative keywords\n"
+    "      --mix              a keyword holding \"|\" is a list of alternatives: buy|order\n"
+    "  -u, --unique           leave out a phrase already written for its ad group and match type\n"
+    "                         (compared without case and with runs of blanks as one)\n"
     "  -f, --format FORMAT    text (default) or csv\n"
     "      --input-format F   tsv (default) or csv: how the lines of --input are split into fields\n"
+    "      --input-encoding E auto (default: by the byte-order mark), utf-8, utf-16le, utf-16be,\n"
+    "                         windows-1252\n"
     "      --campaign NAME    csv only: add a leading Campaign column holding NAME on every row\n"
     "  -o, --output FILE      write there instead of standard output; FILE is replaced only when\n"
     "                         the whole run succeeded\n"
     "      --crlf | --lf      line ends of the output (default: CR LF on Windows, LF elsewhere)\n"
+    "      --bom              start the output with a UTF-8 byte-order mark (for Excel)\n"
     "      --strict           a phrase over Google Ads' limits is an error instead of a warning\n"
     "  -h, --help             --version\n"
     "\n"
@@ -26,8 +35,8 @@ const char kUsage[] =
 
 namespace {
 
-enum class Option { kQuotes, kBrackets, kSubsets, kFormat, kInputFormat, kCampaign, kOutput, kInput,
-                    kCrlf, kLf, kStrict, kHelp, kVersion };
+enum class Option { kMatch, kQuotes, kBrackets, kSubsets, kNegative, kMix, kUnique, kFormat, kInputFormat,
+                    kInputEncoding, kCampaign, kOutput, kInput, kCrlf, kLf, kBom, kStrict, kHelp, kVersion };
 
 struct OptionSpec {
     const char* name;
@@ -37,14 +46,23 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"quotes", 'q', false, Option::kQuotes},      {"brackets", 'b', false, Option::kBrackets},
-    {"subsets", 's', false, Option::kSubsets},    {"format", 'f', true, Option::kFormat},
-    {"input-format", 0, true, Option::kInputFormat}, {"campaign", 0, true, Option::kCampaign},
-    {"output", 'o', true, Option::kOutput},       {"input", 0, true, Option::kInput},
-    {"crlf", 0, false, Option::kCrlf},            {"lf", 0, false, Option::kLf},
+    {"match", 'm', true, Option::kMatch},         {"quotes", 'q', false, Option::kQuotes},
+    {"brackets", 'b', false, Option::kBrackets},  {"subsets", 's', false, Option::kSubsets},
+    {"negative", 'n', false, Option::kNegative},  {"mix", 0, false, Option::kMix},
+    {"unique", 'u', false, Option::kUnique},      {"format", 'f', true, Option::kFormat},
+    {"input-format", 0, true, Option::kInputFormat}, {"input-encoding", 0, true, Option::kInputEncoding},
+    {"campaign", 0, true, Option::kCampaign},     {"output", 'o', true, Option::kOutput},
+    {"input", 0, true, Option::kInput},           {"crlf", 0, false, Option::kCrlf},
+    {"lf", 0, false, Option::kLf},                {"bom", 0, false, Option::kBom},
     {"strict", 0, false, Option::kStrict},        {"help", 'h', false, Option::kHelp},
     {"version", 0, false, Option::kVersion},
 };
+
+MatchTypeList OneMatchType(MatchType type) {
+    MatchTypeList list;
+    list.types[0] = type;
+    return list;
+}
 
 struct Parser {
     ParsedCommandLine result;
@@ -59,11 +77,20 @@ struct Parser {
     }
 
     bool Apply(const OptionSpec& spec, std::string_view value) {
-        CliOptions& o = result.options;
+        CliOptions& cli = result.options;
+        CampaignOptions& o = cli.campaign;
         switch (spec.option) {
-            case Option::kQuotes: o.delimiters = kQuoteDelimiters; break;
-            case Option::kBrackets: o.delimiters = kBracketDelimiters; break;
+            case Option::kMatch:
+                if (!ParseMatchTypes(value, &o.matchTypes)) {
+                    return Fail("unknown match types '", value, "' (exact, phrase and broad, comma-separated)");
+                }
+                break;
+            case Option::kQuotes: o.matchTypes = OneMatchType(MatchType::kPhrase); break;
+            case Option::kBrackets: o.matchTypes = OneMatchType(MatchType::kExact); break;
             case Option::kSubsets: o.includeSubsets = true; break;
+            case Option::kNegative: o.negative = true; break;
+            case Option::kMix: o.mix = true; break;
+            case Option::kUnique: o.unique = true; break;
             case Option::kFormat:
                 if (value == "text") o.format = OutputFormat::kText;
                 else if (value == "csv") o.format = OutputFormat::kCsv;
@@ -74,17 +101,23 @@ struct Parser {
                 else if (value == "csv") o.inputFormat = InputFormat::kCsv;
                 else return Fail("unknown input format '", value, "' (tsv or csv)");
                 break;
+            case Option::kInputEncoding:
+                if (!ParseInputEncoding(value, &o.inputEncoding)) {
+                    return Fail("unknown input encoding '", value, "' (auto, utf-8, utf-16le, utf-16be, windows-1252)");
+                }
+                break;
             case Option::kCampaign:
                 o.hasCampaign = true;
                 o.campaign = value;
                 break;
-            case Option::kOutput: o.outputPath = value.data(); break;
-            case Option::kInput: o.inputPath = value.data(); break;
+            case Option::kOutput: cli.outputPath = value.data(); break;
+            case Option::kInput: cli.inputPath = value.data(); break;
             case Option::kCrlf: o.lineEnd = "\r\n"; break;
             case Option::kLf: o.lineEnd = "\n"; break;
+            case Option::kBom: o.byteOrderMark = true; break;
             case Option::kStrict: o.strict = true; break;
-            case Option::kHelp: o.help = true; break;
-            case Option::kVersion: o.version = true; break;
+            case Option::kHelp: cli.help = true; break;
+            case Option::kVersion: cli.version = true; break;
         }
         return true;
     }
@@ -165,8 +198,10 @@ struct Parser {
             Fail("keywords and --input together: give one or the other");
         } else if (keywordArguments == 0 && !o.inputPath) {
             Fail("no keywords: give two to four, or --input FILE");
-        } else if (o.hasCampaign && o.format != OutputFormat::kCsv) {
+        } else if (o.campaign.hasCampaign && o.campaign.format != OutputFormat::kCsv) {
             Fail("--campaign needs --format csv");
+        } else if (o.campaign.negative && o.campaign.format != OutputFormat::kCsv) {
+            Fail("--negative needs --format csv");
         }
     }
 };
@@ -175,7 +210,7 @@ struct Parser {
 
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, std::string_view defaultLineEnd) {
     Parser parser;
-    parser.result.options.lineEnd = defaultLineEnd;
+    parser.result.options.campaign.lineEnd = defaultLineEnd;
     parser.Parse(argc, argv);
     return parser.result;
 }

@@ -5,23 +5,13 @@
 
 #include <string_view>
 
-#include "cli/input_reader.h"
-#include "generator/permutation_text.h"
+#include "campaign/campaign.h"
 #include "support/text.h"
 
-enum class OutputFormat { kText, kCsv };
-
 struct CliOptions {
-    DelimiterPair delimiters = kQuoteDelimiters;
-    bool includeSubsets = false;
-    OutputFormat format = OutputFormat::kText;
-    InputFormat inputFormat = InputFormat::kTsv;
-    bool hasCampaign = false;
-    std::string_view campaign;
+    CampaignOptions campaign;
     const char* inputPath = nullptr;  // null: the keywords are the arguments; "-" standard input
     const char* outputPath = nullptr;  // null: standard output
-    std::string_view lineEnd;
-    bool strict = false;
     bool help = false;
     bool version = false;
     std::string_view keywords[4];

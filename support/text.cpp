@@ -102,3 +102,11 @@ bool Text::Resize(size_t size) noexcept {
     if (bytes_) bytes_[size_] = '\0';
     return true;
 }
+
+bool AppendNumber(Text* text, size_t number) noexcept {
+    char digits[24];
+    size_t at = sizeof digits;
+    do digits[--at] = static_cast<char>('0' + number % 10);
+    while ((number /= 10) > 0);
+    return text->Append(std::string_view(digits + at, sizeof digits - at));
+}

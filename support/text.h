@@ -49,6 +49,9 @@ private:
     size_t capacity_ = 0;
 };
 
+// Appends the number in decimal digits; false when memory cannot be had.
+bool AppendNumber(Text* text, size_t number) noexcept;
+
 // Where Text gets its memory: malloc and free unless a test puts its own in place to reach the
 // paths where memory cannot be had. Null restores the default.
 using TextAllocateFunction = void* (*)(size_t size);

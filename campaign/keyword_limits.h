@@ -7,6 +7,10 @@
 inline constexpr size_t kMaxKeywordCharacters = 80;
 inline constexpr size_t kMaxKeywordWords = 10;
 
+// What Google Ads does not accept in a keyword ("Google Ads does not support these characters in
+// keywords", Search Ads 360 help, CLEAN_KEYWORD).
+inline constexpr std::string_view kRefusedKeywordCharacters = "!@%^*()={};~`<>?\\|";
+
 struct KeywordSize {
     size_t characters;
     size_t words;

@@ -1,14 +1,19 @@
-// Random bytes as a keyword file in both input formats, read in random pieces: never a crash,
-// at most five fields, and every valid line's fields written as CSV and read back unchanged.
+// Random bytes as a keyword file in both input formats and every encoding, read in random
+// pieces: never a crash; converted text is valid UTF-8; at most five fields, and every valid
+// line's fields written as CSV and read back unchanged; word lists give as many combinations as
+// their alternatives multiply to, none of them empty or holding the separator.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "cli/csv_field.h"
-#include "cli/input_reader.h"
+#include "campaign/csv_field.h"
+#include "campaign/keyword_file.h"
+#include "campaign/text_encoding.h"
+#include "campaign/word_lists.h"
 
 namespace {
 
@@ -32,25 +37,51 @@ long ReadPiece(void* source, char* into, size_t size) {
     return static_cast<long>(count);
 }
 
+void CheckWordLists(const LineFields& fields) {
+    const int keywordCount = std::min<int>(4, static_cast<int>(fields.count));
+    WordListOdometer odometer;
+    Text reason;
+    if (!StartWordLists(&odometer, fields.fields, keywordCount, &reason)) {
+        Require(!reason.IsEmpty());
+        return;
+    }
+    size_t expected = 1;
+    for (int k = 0; k < keywordCount; ++k) {
+        expected *= 1 + std::count(fields.fields[k].begin(), fields.fields[k].end(), '|');
+    }
+    size_t combinations = 0;
+    do {
+        ++combinations;
+        for (int k = 0; k < keywordCount; ++k) {
+            Require(!odometer.current[k].empty() && odometer.current[k].find('|') == std::string_view::npos);
+        }
+    } while (NextCombination(&odometer));
+    Require(combinations == expected);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     const InputFormat format = input.ConsumeBool() ? InputFormat::kCsv : InputFormat::kTsv;
+    const InputEncoding encoding = static_cast<InputEncoding>(input.ConsumeIntegralInRange(0, 4));
     Pieces pieces;
     for (int i = input.ConsumeIntegralInRange(0, 4); i > 0; --i) pieces.sizes.push_back(input.ConsumeIntegralInRange<size_t>(1, 64));
     pieces.bytes = input.ConsumeRemainingBytesAsString();
 
-    LineReader reader = MakeLineReader(ReadPiece, &pieces);
+    DecodingReader decoder = MakeDecodingReader(ReadPiece, &pieces, encoding);
+    LineReader reader = MakeLineReader(ReadDecoded, &decoder, format);
     char* line;
     size_t lineSize;
     size_t lines = 0;
     while (ReadLine(&reader, &line, &lineSize) == ReadLineResult::kLine) {
         Require(++lines == reader.lineNumber);
         Require(std::memchr(line, '\n', lineSize) == nullptr);
+        Require(KeepsBytesAsTheyAre(decoder) || IsValidUtf8({line, lineSize}));
         LineFields fields;
         if (SplitFields(line, lineSize, format, &fields)) continue;
         Require(fields.count >= 1 && fields.count <= kMaxFields);
+        CheckWordLists(fields);
 
         // Written as a CSV row and read back. Fields with a line break are left out: written
         // quoted they are valid CSV, which a line-based reader rejects on purpose.

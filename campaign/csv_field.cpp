@@ -1,4 +1,4 @@
-#include "cli/csv_field.h"
+#include "campaign/csv_field.h"
 
 bool CsvFieldNeedsQuotes(std::string_view field) {
     return field.find_first_of(",\"\r\n") != std::string_view::npos;

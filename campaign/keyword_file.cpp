@@ -1,4 +1,4 @@
-#include "cli/input_reader.h"
+#include "campaign/keyword_file.h"
 
 #include <cstring>
 
@@ -12,7 +12,35 @@ bool AllFieldsEmpty(const LineFields& fields) {
 namespace {
 
 constexpr size_t kFirstBufferSize = 64 * 1024;
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr size_t kLeastRead = 64;
+
+// Where the line that starts at `begin` ends (the CR or LF that ends it), or null when the
+// bytes so far hold no line end. A CR inside a quoted CSV field is data.
+const char* FindLineEnd(const char* begin, const char* end, InputFormat format) {
+    if (format == InputFormat::kTsv) {
+        for (const char* at = begin; at < end; ++at) {
+            if (*at == '\n' || *at == '\r') return at;
+        }
+        return nullptr;
+    }
+    enum class State { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted } state = State::kFieldStart;
+    for (const char* at = begin; at < end; ++at) {
+        const char c = *at;
+        if (c == '\n' || (c == '\r' && state != State::kQuoted)) return at;
+        switch (state) {
+            case State::kQuoted: state = c == '"' ? State::kQuoteInQuoted : State::kQuoted; break;
+            case State::kFieldStart:
+            case State::kQuoteInQuoted:  // a second quote is a doubled one, inside the field
+                if (c == '"') {
+                    state = State::kQuoted;
+                    break;
+                }
+                [[fallthrough]];
+            case State::kUnquoted: state = c == ',' ? State::kFieldStart : State::kUnquoted; break;
+        }
+    }
+    return nullptr;
+}
 
 // Fields past the fifth are counted, not kept: a line of nothing but separators is an empty
 // row of a spreadsheet however wide, and is skipped like any empty line.
@@ -84,47 +112,42 @@ const char* SplitCommaSeparated(char* line, size_t size, FieldCollector* fields)
 
 }  // namespace
 
-LineReader MakeLineReader(ReadFunction read, void* source) {
+LineReader MakeLineReader(ReadFunction read, void* source, InputFormat format) {
     LineReader reader;
     reader.read = read;
     reader.source = source;
+    reader.format = format;
     return reader;
 }
 
 ReadLineResult ReadLine(LineReader* reader, char** line, size_t* size) {
     for (;;) {
         char* data = reader->buffer.MutableData();
-        const size_t available = reader->filled - reader->lineStart;
-        if (!reader->startChecked && (available >= kByteOrderMark.size() || reader->atEnd)) {
-            reader->startChecked = true;
-            if (available >= kByteOrderMark.size() &&
-                std::memcmp(data + reader->lineStart, kByteOrderMark.data(), kByteOrderMark.size()) == 0) {
-                reader->lineStart += kByteOrderMark.size();
-                continue;
-            }
+        char* begin = data + reader->lineStart;
+        char* end = data + reader->filled;
+        const char* lineEnd = FindLineEnd(begin, end, reader->format);
+        // A CR as the last byte so far may be the first half of a CR LF.
+        const bool endKnown = lineEnd && (*lineEnd == '\n' || lineEnd + 1 < end || reader->atEnd);
+        if (endKnown || (!lineEnd && reader->atEnd && begin < end)) {
+            const size_t length = static_cast<size_t>((lineEnd ? lineEnd : end) - begin);
+            size_t ending = 0;
+            if (lineEnd) ending = *lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n' ? 2 : 1;
+            reader->lineStart += length + ending;
+            *line = begin;
+            *size = length;
+            ++reader->lineNumber;
+            return ReadLineResult::kLine;
         }
-        if (reader->startChecked) {
-            char* begin = data + reader->lineStart;
-            const void* lineFeed = std::memchr(begin, '\n', available);
-            if (lineFeed || (reader->atEnd && available > 0)) {
-                const size_t length = lineFeed ? static_cast<size_t>(static_cast<const char*>(lineFeed) - begin)
-                                               : available;
-                reader->lineStart += lineFeed ? length + 1 : length;
-                *line = begin;
-                *size = lineFeed && length > 0 && begin[length - 1] == '\r' ? length - 1 : length;
-                ++reader->lineNumber;
-                return ReadLineResult::kLine;
-            }
-            if (reader->atEnd) return ReadLineResult::kEnd;
-        }
+        if (reader->atEnd) return ReadLineResult::kEnd;
 
         // The line goes on past the bytes read so far: keep its start, make room, read more.
+        const size_t kept = static_cast<size_t>(end - begin);
         if (reader->lineStart > 0) {
-            std::memmove(data, data + reader->lineStart, available);
-            reader->filled = available;
+            std::memmove(data, begin, kept);
+            reader->filled = kept;
             reader->lineStart = 0;
         }
-        if (reader->filled == reader->buffer.Size()) {
+        if (reader->buffer.Size() - reader->filled < kLeastRead) {
             const size_t grown = reader->buffer.Size() ? reader->buffer.Size() * 2 : kFirstBufferSize;
             if (grown < reader->buffer.Size() || !reader->buffer.Resize(grown)) return ReadLineResult::kOutOfMemory;
             data = reader->buffer.MutableData();

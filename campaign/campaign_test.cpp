@@ -1,0 +1,357 @@
+// The campaign engine: keyword files in every encoding and line end, their fields, word
+// lists, match types, duplicates and Google Ads' limits, byte for byte.
+#include "campaign/campaign.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "campaign/csv_field.h"
+#include "campaign/duplicates.h"
+#include "campaign/keyword_file.h"
+#include "campaign/keyword_limits.h"
+#include "campaign/text_encoding.h"
+
+namespace {
+
+// The fields of one line, unquoted, as strings.
+std::vector<std::string> Fields(std::string line, InputFormat format, const char** reason = nullptr) {
+    LineFields fields;
+    const char* problem = SplitFields(&line[0], line.size(), format, &fields);
+    if (reason) *reason = problem;
+    if (problem) return {};
+    return std::vector<std::string>(fields.fields, fields.fields + fields.count);
+}
+
+const char* Problem(const std::string& line, InputFormat format) {
+    const char* reason = nullptr;
+    Fields(line, format, &reason);
+    return reason;
+}
+
+TEST(InputFields, TabSeparatedSplitsOnTabsOnly) {
+    EXPECT_EQ(Fields("blue\trunning shoes\t\t\tSpring, \"sale\"", InputFormat::kTsv),
+              (std::vector<std::string>{"blue", "running shoes", "", "", "Spring, \"sale\""}));
+    EXPECT_EQ(Fields("a\tb", InputFormat::kTsv), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(Fields(" a \t\"b\"\tc\rd", InputFormat::kTsv), (std::vector<std::string>{" a ", "\"b\"", "c\rd"}));
+    EXPECT_STREQ(Problem("a\tb\tc\td\tgroup\textra", InputFormat::kTsv), "more than five fields");
+    EXPECT_STREQ(Problem("a\tb\tc\td\tgroup\t", InputFormat::kTsv), "more than five fields");
+
+    // An empty spreadsheet row, however wide, is empty.
+    LineFields fields;
+    std::string row = "\t\t\t\t\t\t\t";
+    EXPECT_EQ(SplitFields(&row[0], row.size(), InputFormat::kTsv, &fields), nullptr);
+    EXPECT_TRUE(AllFieldsEmpty(fields));
+    std::string empty;
+    EXPECT_EQ(SplitFields(&empty[0], 0, InputFormat::kTsv, &fields), nullptr);
+    EXPECT_TRUE(AllFieldsEmpty(fields));
+}
+
+TEST(InputFields, CommaSeparatedFollowsRfc4180) {
+    EXPECT_EQ(Fields("blue,\"running, fast\",\"say \"\"hi\"\"\",,\" group \"", InputFormat::kCsv),
+              (std::vector<std::string>{"blue", "running, fast", "say \"hi\"", "", " group "}));
+    EXPECT_EQ(Fields("a,b,", InputFormat::kCsv), (std::vector<std::string>{"a", "b", ""}));
+    EXPECT_EQ(Fields("\"\",\"\"", InputFormat::kCsv), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(Fields("a\tb,c", InputFormat::kCsv), (std::vector<std::string>{"a\tb", "c"}));
+    // A quote inside an unquoted field is data, as spreadsheets read it.
+    EXPECT_EQ(Fields("5\" screen,x", InputFormat::kCsv), (std::vector<std::string>{"5\" screen", "x"}));
+
+    EXPECT_STREQ(Problem("a,\"b,c", InputFormat::kCsv), "a quoted field does not end on its line");
+    EXPECT_STREQ(Problem("a,\"b\"\"", InputFormat::kCsv), "a quoted field does not end on its line");
+    EXPECT_STREQ(Problem("a,\"b\rc\",d", InputFormat::kCsv), "a quoted field holds a line break");
+    EXPECT_STREQ(Problem("a,\"b\"c,d", InputFormat::kCsv), "text after the closing quote of a field");
+    EXPECT_STREQ(Problem("a,b,c,d,e,f", InputFormat::kCsv), "more than five fields");
+    EXPECT_EQ(Problem(",,,,,,,,", InputFormat::kCsv), nullptr);
+}
+
+struct Chunks {
+    std::string bytes;
+    size_t chunk;
+    size_t at = 0;
+    bool failAtEnd = false;
+};
+
+long ReadChunk(void* source, char* into, size_t size) {
+    Chunks* chunks = static_cast<Chunks*>(source);
+    if (chunks->at == chunks->bytes.size()) return chunks->failAtEnd ? -1 : 0;
+    const size_t count = std::min({size, chunks->chunk, chunks->bytes.size() - chunks->at});
+    std::memcpy(into, chunks->bytes.data() + chunks->at, count);
+    chunks->at += count;
+    return static_cast<long>(count);
+}
+
+// Every line with its number, read through the decoder, or the result that ended the reading.
+std::vector<std::string> Lines(Chunks* chunks, ReadLineResult* ending = nullptr,
+                               InputFormat format = InputFormat::kTsv) {
+    DecodingReader decoder = MakeDecodingReader(ReadChunk, chunks, InputEncoding::kAuto);
+    LineReader reader = MakeLineReader(ReadDecoded, &decoder, format);
+    std::vector<std::string> lines;
+    for (;;) {
+        char* line;
+        size_t size;
+        const ReadLineResult result = ReadLine(&reader, &line, &size);
+        if (result != ReadLineResult::kLine) {
+            if (ending) *ending = result;
+            return lines;
+        }
+        lines.push_back(std::to_string(reader.lineNumber) + ":" + std::string(line, size));
+    }
+}
+
+TEST(LineReader, SplitsLinesEndedByLfCrLfOrALoneCrWhateverTheReadSizes) {
+    const std::string file = "\xEF\xBB\xBF" "one\r\ntwo\n\n\r\nfour\rfive\n\xEF\xBB\xBF" "seven\r";
+    const std::vector<std::string> expected{"1:one", "2:two", "3:", "4:", "5:four", "6:five", "7:\xEF\xBB\xBFseven"};
+    for (size_t chunk : {1u, 2u, 3u, 7u, 1000u}) {
+        Chunks chunks{file, chunk};
+        EXPECT_EQ(Lines(&chunks), expected) << "read " << chunk << " bytes at a time";
+        // In CSV a quoted field keeps its CR (even before an LF); outside quotes a CR ends the line.
+        Chunks csv{"a,\"b\rc\",\"d\"\"\re\"\r\"\"\"\rf\r\n", chunk};
+        EXPECT_EQ(Lines(&csv, nullptr, InputFormat::kCsv),
+                  (std::vector<std::string>{"1:a,\"b\rc\",\"d\"\"\re\"", "2:\"\"\"\rf\r"}))
+            << "read " << chunk << " bytes at a time";
+    }
+    Chunks ended{"last\n", 2};
+    EXPECT_EQ(Lines(&ended), (std::vector<std::string>{"1:last"}));
+    Chunks bomOnly{"\xEF\xBB\xBF", 1};
+    EXPECT_EQ(Lines(&bomOnly), std::vector<std::string>{});
+    Chunks shortFile{"ab", 1};
+    EXPECT_EQ(Lines(&shortFile), (std::vector<std::string>{"1:ab"}));
+
+    // A line longer than any buffer so far is held whole.
+    const std::string longLine(300000, 'k');
+    Chunks longFile{"x\n" + longLine + "\ny", 65536};
+    EXPECT_EQ(Lines(&longFile), (std::vector<std::string>{"1:x", "2:" + longLine, "3:y"}));
+
+    ReadLineResult ending;
+    Chunks failing{"a\nb", 10, 0, true};
+    EXPECT_EQ(Lines(&failing, &ending), (std::vector<std::string>{"1:a"}));
+    EXPECT_EQ(ending, ReadLineResult::kReadFailed);
+}
+
+TEST(KeywordLimits, CountsUtf8CharactersAndBlankSeparatedWords) {
+    const auto characters = [](std::string_view text) { return MeasureKeyword(text).characters; };
+    const auto words = [](std::string_view text) { return MeasureKeyword(text).words; };
+    EXPECT_EQ(characters("running shoes"), 13u);
+    EXPECT_EQ(characters("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x91\x9F"), 8u);  // café € 👟
+    // Bytes that are no valid UTF-8 count one each: Latin-1, a lone continuation byte, an
+    // overlong form, a surrogate, a cut sequence, a code point past U+10FFFF.
+    EXPECT_EQ(characters("caf\xE9"), 4u);
+    EXPECT_EQ(characters("\x80"), 1u);
+    EXPECT_EQ(characters("\xC0\xAF"), 2u);
+    EXPECT_EQ(characters("\xED\xA0\x80"), 3u);
+    EXPECT_EQ(characters("\xE2\x82"), 2u);
+    EXPECT_EQ(characters("\xF4\x90\x80\x80"), 4u);
+    EXPECT_EQ(characters(std::string_view("a\0b", 3)), 3u);
+
+    EXPECT_EQ(words("running shoes"), 2u);
+    EXPECT_EQ(words("  two \t  words  "), 2u);
+    EXPECT_EQ(words("   "), 0u);
+    EXPECT_EQ(words(""), 0u);
+    EXPECT_EQ(words("one"), 1u);
+
+    // A phrase's size is its keywords' sizes plus the joining blanks.
+    const std::string keywords[] = {" lead", "mid\xC3\xA9 ", "  ", "x\xE2\x82"};
+    std::string phrase;
+    KeywordSize sum{3, 0};
+    for (const std::string& keyword : keywords) {
+        phrase += (phrase.empty() ? "" : " ") + keyword;
+        sum.characters += MeasureKeyword(keyword).characters;
+        sum.words += MeasureKeyword(keyword).words;
+    }
+    EXPECT_EQ(MeasureKeyword(phrase).characters, sum.characters);
+    EXPECT_EQ(MeasureKeyword(phrase).words, sum.words);
+}
+
+TEST(CsvField, QuotesOnlyWhatNeedsIt) {
+    const auto field = [](std::string_view text) {
+        Text out;
+        AppendCsvField(&out, text);
+        return std::string(out.View());
+    };
+    EXPECT_EQ(field("blue shoes"), "blue shoes");
+    EXPECT_EQ(field(""), "");
+    EXPECT_EQ(field("a,b"), "\"a,b\"");
+    EXPECT_EQ(field("5\" screen"), "\"5\"\" screen\"");
+    EXPECT_EQ(field("\"\""), "\"\"\"\"\"\"");
+    EXPECT_EQ(field("line\rend"), "\"line\rend\"");
+    EXPECT_EQ(field("line\nend"), "\"line\nend\"");
+    EXPECT_EQ(field("[x] 'y'\t"), "[x] 'y'\t");
+}
+
+
+struct Outcome {
+    std::string output;
+    std::string messages;  // one per line
+    CampaignResult result;
+};
+
+bool Collect(void* context, const char* bytes, size_t size) {
+    static_cast<std::string*>(context)->append(bytes, size);
+    return true;
+}
+
+void CollectMessage(void* context, std::string_view message) {
+    static_cast<std::string*>(context)->append(message).append("\n");
+}
+
+Outcome RunFile(const std::string& bytes, const CampaignOptions& options, size_t chunk = 4096) {
+    Outcome run;
+    Chunks chunks{bytes, chunk};
+    run.result = WriteCampaignFromFile(options, ReadChunk, &chunks, "f", {Collect, &run.output},
+                                       {CollectMessage, &run.messages});
+    return run;
+}
+
+Outcome RunKeywords(std::vector<std::string_view> words, const CampaignOptions& options) {
+    Outcome run;
+    words.resize(4);
+    run.result = WriteCampaignFromKeywords(options, words.data(), {Collect, &run.output},
+                                           {CollectMessage, &run.messages});
+    return run;
+}
+
+CampaignOptions Options(const char* matchTypes, OutputFormat format = OutputFormat::kText) {
+    CampaignOptions options;
+    EXPECT_TRUE(ParseMatchTypes(matchTypes, &options.matchTypes));
+    options.format = format;
+    return options;
+}
+
+TEST(Campaign, EveryMatchTypeInTheOrderGivenWithItsMarksOrCriterion) {
+    EXPECT_EQ(RunKeywords({"blue", "shoes"}, Options("exact,phrase,broad")).output,
+              "[blue shoes]\n[shoes blue]\n\"blue shoes\"\n\"shoes blue\"\nblue shoes\nshoes blue\n");
+    // Set by set, each set's lines in every type before the next set.
+    EXPECT_EQ(RunFile("a\tb\nc\td\n", Options("broad,exact")).output, "a b\nb a\n[a b]\n[b a]\nc d\nd c\n[c d]\n[d c]\n");
+
+    CampaignOptions csv = Options("phrase,broad", OutputFormat::kCsv);
+    csv.hasCampaign = true;
+    csv.campaign = "Spring";
+    csv.byteOrderMark = true;
+    csv.lineEnd = "\r\n";
+    EXPECT_EQ(RunKeywords({"5\" tv", "big"}, csv).output,
+              "\xEF\xBB\xBF" "Campaign,Ad group,Keyword,Criterion Type\r\n"
+              "Spring,\"5\"\" tv big\",\"5\"\" tv big\",Phrase\r\nSpring,\"5\"\" tv big\",\"big 5\"\" tv\",Phrase\r\n"
+              "Spring,\"5\"\" tv big\",\"5\"\" tv big\",Broad\r\nSpring,\"5\"\" tv big\",\"big 5\"\" tv\",Broad\r\n");
+    CampaignOptions negative = Options("exact,broad", OutputFormat::kCsv);
+    negative.negative = true;
+    EXPECT_EQ(RunFile("a\tb\t\t\tG\n", negative).output,
+              "Ad group,Keyword,Criterion Type\nG,a b,Negative Exact\nG,b a,Negative Exact\n"
+              "G,a b,Negative Broad\nG,b a,Negative Broad\n");
+
+    MatchTypeList list;
+    EXPECT_FALSE(ParseMatchTypes("exact,", &list));
+    EXPECT_FALSE(ParseMatchTypes("", &list));
+    EXPECT_FALSE(ParseMatchTypes("broad,broad", &list));
+}
+
+TEST(Campaign, WordListsGoInOdometerOrderAndRefuseEmptyAlternatives) {
+    CampaignOptions mix = Options("exact", OutputFormat::kCsv);
+    mix.mix = true;
+    EXPECT_EQ(RunFile("buy|order\tshoes|trainers\n", mix).output,
+              "Ad group,Keyword,Criterion Type\n"
+              "buy shoes,buy shoes,Exact\nbuy shoes,shoes buy,Exact\nbuy trainers,buy trainers,Exact\n"
+              "buy trainers,trainers buy,Exact\norder shoes,order shoes,Exact\norder shoes,shoes order,Exact\n"
+              "order trainers,order trainers,Exact\norder trainers,trainers order,Exact\n");
+    // The fifth field is the ad group of every combination; keyword 4 counts only after keyword 3.
+    EXPECT_EQ(RunFile("a|b\tc\t\td|e\tG\n", mix).output,
+              "Ad group,Keyword,Criterion Type\nG,a c,Exact\nG,c a,Exact\nG,b c,Exact\nG,c b,Exact\n");
+
+    const Outcome refused = RunFile("a||b\tc\nx\ty|\n|p\tq\nfine\tline\n" + std::string(5, 'k') + "\t" +
+                                    std::string("1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17|18|19|20|21|22|23|24|25|26"
+                                                "|27|28|29|30|31|32|33|34|35|36|37|38|39|40|41|42|43|44|45|46|47")
+                                        .append("\t1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17|18|19|20|21|22|23|24|25"
+                                                "|26|27|28|29|30|31|32|33|34|35|36|37|38|39|40|41|42|43|44|45|46|47")
+                                        .append("\t1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17|18|19|20|21|22|23|24|25"
+                                                "|26|27|28|29|30|31|32|33|34|35|36|37|38|39|40|41|42|43|44|45|46|47\n"),
+                                mix);
+    EXPECT_EQ(refused.messages,
+              "f:1: empty alternative in keyword 1\nf:2: empty alternative in keyword 2\n"
+              "f:3: empty alternative in keyword 1\nf:5: more than 100000 combinations of alternatives\n");
+    EXPECT_EQ(refused.result, CampaignResult::kInvalidInput);
+    EXPECT_EQ(RunKeywords({"a", "b|"}, mix).messages, "arguments: empty alternative in keyword 2\n");
+
+    // Without word lists "|" is a character of the keyword, one Google Ads refuses.
+    const Outcome plain = RunKeywords({"a|b", "c"}, Options("phrase"));
+    EXPECT_EQ(plain.output, "\"a|b c\"\n\"c a|b\"\n");
+    EXPECT_EQ(plain.messages,
+              "arguments: warning: \"a|b c\" holds characters that Google Ads does not accept in keywords: |\n"
+              "arguments: warning: \"c a|b\" holds characters that Google Ads does not accept in keywords: |\n");
+}
+
+TEST(Campaign, UniqueLeavesOutWhatItsAdGroupAndMatchTypeAlreadyHave) {
+    CampaignOptions unique = Options("exact,broad");
+    unique.unique = true;
+    unique.includeSubsets = true;
+    // Equal without case and with runs of blanks as one: only the first of each is written.
+    EXPECT_EQ(RunKeywords({"Shoes", "shoes", "red  hot"}, unique).output,
+              "[Shoes shoes red  hot]\n[Shoes red  hot shoes]\n[red  hot Shoes shoes]\n"
+              "[shoes red  hot]\n[red  hot shoes]\n[Shoes shoes]\n"
+              "Shoes shoes red  hot\nShoes red  hot shoes\nred  hot Shoes shoes\n"
+              "shoes red  hot\nred  hot shoes\nShoes shoes\n");
+    // Greek, Cyrillic and accented Latin capitals; a second line of the same ad group; bytes
+    // that are no UTF-8 compare exactly.
+    CampaignOptions phrase = Options("phrase");
+    phrase.unique = true;
+    EXPECT_EQ(RunFile("\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1\t\xCE\x95\xCE\x9B\xCE\x9B\xCE\x86\xCE\x94\xCE\x91\n"
+                      "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0\t\xC3\x89T\xC3\x89\t\t\tG\n"
+                      "\xD0\xBC\xD0\x9E\xD0\xA1\xD0\xBA\xD0\xB2\xD0\xB0\t\xC3\xA9t\xC3\xA9\t\t\tG\n"
+                      "\xE9t\xE9\t\xC9T\xC9\t\t\tH\n",
+                      phrase)
+                  .output,
+              "\"\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1 \xCE\x95\xCE\x9B\xCE\x9B\xCE\x86\xCE\x94\xCE\x91\"\n"
+              "\"\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xC3\x89T\xC3\x89\"\n"
+              "\"\xC3\x89T\xC3\x89 \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0\"\n"
+              "\"\xE9t\xE9 \xC9T\xC9\"\n\"\xC9T\xC9 \xE9t\xE9\"\n");
+    // Without it every line is written, as in the window.
+    EXPECT_EQ(RunKeywords({"a", "A"}, Options("broad")).output, "a A\nA a\n");
+}
+
+TEST(Campaign, EveryEncodingAndLineEndGivesTheSameSets) {
+    const std::string expected = "\"caf\xC3\xA9 \xE2\x82\xAC\"\n\"\xE2\x82\xAC caf\xC3\xA9\"\n\"x y\"\n\"y x\"\n";
+    const auto utf16 = [](std::u16string text, bool bigEndian) {
+        std::string bytes;
+        for (char16_t unit : text) {
+            const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        return bytes;
+    };
+    const struct {
+        const char* what;
+        std::string bytes;
+        InputEncoding encoding;
+    } files[] = {
+        {"UTF-8", "caf\xC3\xA9\t\xE2\x82\xAC\nx\ty\n", InputEncoding::kAuto},
+        {"UTF-8 with a mark, CR line ends", "\xEF\xBB\xBF" "caf\xC3\xA9\t\xE2\x82\xAC\rx\ty\r", InputEncoding::kAuto},
+        {"UTF-16 LE", utf16(u"\uFEFFcaf\u00E9\t\u20AC\r\nx\ty", false), InputEncoding::kAuto},
+        {"UTF-16 BE", utf16(u"\uFEFFcaf\u00E9\t\u20AC\rx\ty\r", true), InputEncoding::kAuto},
+        {"UTF-16 LE told", utf16(u"caf\u00E9\t\u20AC\nx\ty\n", false), InputEncoding::kUtf16Le},
+        {"Windows-1252", "caf\xE9\t\x80\r\nx\ty", InputEncoding::kWindows1252},
+    };
+    for (const auto& file : files) {
+        for (size_t chunk : {1u, 3u, 4096u}) {
+            CampaignOptions options;
+            options.inputEncoding = file.encoding;
+            const Outcome run = RunFile(file.bytes, options, chunk);
+            EXPECT_EQ(run.output, expected) << file.what << ", read " << chunk << " bytes at a time";
+            EXPECT_EQ(run.messages, "") << file.what;
+        }
+    }
+    // Bytes that are no UTF-8 are kept, with one warning a line; the five bytes Windows-1252
+    // leaves undefined are the C1 controls; broken UTF-16 becomes U+FFFD.
+    const Outcome latin1 = RunFile("caf\xE9\tb\n", CampaignOptions());
+    EXPECT_EQ(latin1.output, "\"caf\xE9 b\"\n\"b caf\xE9\"\n");
+    EXPECT_EQ(latin1.messages,
+              "f:1: not UTF-8 (the output keeps these bytes; --input-encoding windows-1252 converts them)\n");
+    CampaignOptions cp1252;
+    cp1252.inputEncoding = InputEncoding::kWindows1252;
+    EXPECT_EQ(RunFile("\x81\x8D\x8F\x90\x9D\tb", cp1252).output,
+              "\"\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D b\"\n\"b \xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D\"\n");
+    EXPECT_EQ(RunFile(std::string("\xFF\xFE" "a\0\t\0\x00\xDC" "b", 9), CampaignOptions()).output,
+              "\"a \xEF\xBF\xBD\xEF\xBF\xBD\"\n\"\xEF\xBF\xBD\xEF\xBF\xBD a\"\n");
+}
+
+}  // namespace

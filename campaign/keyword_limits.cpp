@@ -1,0 +1,18 @@
+#include "campaign/keyword_limits.h"
+
+#include "campaign/text_encoding.h"
+
+KeywordSize MeasureKeyword(std::string_view text) {
+    KeywordSize size{0, 0};
+    bool inWord = false;
+    for (size_t at = 0; at < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        const bool blank = c == ' ' || c == '\t';
+        if (!blank && !inWord) ++size.words;
+        inWord = !blank;
+        const size_t sequence = Utf8SequenceLength(text.substr(at));
+        at += sequence ? sequence : 1;
+        ++size.characters;
+    }
+    return size;
+}
