@@ -128,13 +128,25 @@ void Report(Writer* w, const SetName* set, std::string_view kind, std::string_vi
     w->messages.report(w->messages.context, message.View());
 }
 
-// Each keyword's refused characters, one bit per character of kRefusedKeywordCharacters.
+// Which of kRefusedKeywordCharacters a byte is, as one bit; a table, since every byte of every
+// keyword is looked up.
+struct RefusedCharacterTable {
+    uint32_t bits[256];
+};
+
+constexpr RefusedCharacterTable MakeRefusedCharacterTable() {
+    RefusedCharacterTable table{};
+    for (size_t c = 0; c < kRefusedKeywordCharacters.size(); ++c) {
+        table.bits[static_cast<unsigned char>(kRefusedKeywordCharacters[c])] = 1u << c;
+    }
+    return table;
+}
+
+constexpr RefusedCharacterTable kRefusedCharacterBits = MakeRefusedCharacterTable();
+
 uint32_t RefusedCharacters(std::string_view keyword) {
     uint32_t found = 0;
-    for (size_t at = keyword.find_first_of(kRefusedKeywordCharacters); at != std::string_view::npos;
-         at = keyword.find_first_of(kRefusedKeywordCharacters, at + 1)) {
-        found |= 1u << kRefusedKeywordCharacters.find(keyword[at]);
-    }
+    for (const char c : keyword) found |= kRefusedCharacterBits.bits[static_cast<unsigned char>(c)];
     return found;
 }
 
@@ -323,7 +335,8 @@ void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std:
 
 // Checks one keyword set and writes its phrases in every match type.
 void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view adGroup, const SetName& set) {
-    if (adGroup.empty()) {
+    const bool needsAdGroup = w->options.unique || w->options.format == OutputFormat::kCsv;
+    if (adGroup.empty() && needsAdGroup) {
         Text& joined = w->adGroup;
         joined.Resize(0);
         for (int k = 0; k < keywordCount; ++k) {

@@ -17,11 +17,12 @@ constexpr size_t kLeastRead = 64;
 // Where the line that starts at `begin` ends (the CR or LF that ends it), or null when the
 // bytes so far hold no line end. A CR inside a quoted CSV field is data.
 const char* FindLineEnd(const char* begin, const char* end, InputFormat format) {
+    if (begin == end) return nullptr;
     if (format == InputFormat::kTsv) {
-        for (const char* at = begin; at < end; ++at) {
-            if (*at == '\n' || *at == '\r') return at;
-        }
-        return nullptr;
+        const size_t size = static_cast<size_t>(end - begin);
+        const char* lineFeed = static_cast<const char*>(std::memchr(begin, '\n', size));
+        const void* carriageReturn = std::memchr(begin, '\r', lineFeed ? static_cast<size_t>(lineFeed - begin) : size);
+        return carriageReturn ? static_cast<const char*>(carriageReturn) : lineFeed;
     }
     enum class State { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted } state = State::kFieldStart;
     for (const char* at = begin; at < end; ++at) {

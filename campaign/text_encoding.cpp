@@ -152,6 +152,14 @@ size_t Utf8SequenceLength(std::string_view text) {
 
 bool IsValidUtf8(std::string_view text) {
     for (size_t at = 0; at < text.size();) {
+        uint64_t eight;  // ASCII eight bytes at a time: most keyword files are mostly ASCII
+        if (text.size() - at >= sizeof eight) {
+            std::memcpy(&eight, text.data() + at, sizeof eight);
+            if ((eight & 0x8080808080808080ull) == 0) {
+                at += sizeof eight;
+                continue;
+            }
+        }
         if (static_cast<unsigned char>(text[at]) < 0x80) {
             ++at;
             continue;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# varnholt-cli's benchmarks (not tests): bulk generation against cat, peak memory for 1,000
-# against 100,000 sets, and start-up against true. Usage: cli/cli_benchmark.sh [PROGRAM]
+# varnholt-cli's benchmarks (not tests): bulk generation against cat of the same bytes (plain,
+# every match type, duplicates left out, word lists), peak memory for 1,000 against 100,000
+# sets, and start-up against true. Usage: cli/cli_benchmark.sh [PROGRAM]
 # (default build/native/varnholt-cli, the optimised build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,16 +22,28 @@ for i in range(int(sys.argv[1])):
 }
 make_sets 1000
 make_sets 100000
-"$program" --subsets --lf --input "$work/sets-100000.tsv" >"$work/phrases-100000.txt"
-echo "100,000 sets with subsets: $(stat -c %s "$work/phrases-100000.txt") bytes of text"
+# One line of four keywords with ten alternatives each: 10,000 sets.
+python3 -c "print('\t'.join('|'.join('%c%07d' % (c, i) for i in range(10)) for c in 'abcd'))" >"$work/mix.tsv"
 
-echo "== bulk: varnholt-cli against cat of the same bytes, both to /dev/null"
-hyperfine -N --warmup 5 --runs 40 --output=null \
-    "$program --subsets --lf --input $work/sets-100000.tsv" "cat $work/phrases-100000.txt"
+# bulk NAME INPUT OPTIONS...: the program against cat of the bytes it writes, both to /dev/null.
+bulk() {
+    local name=$1 input=$2
+    shift 2
+    "$program" "$@" --lf --input "$input" >"$work/$name.out"
+    echo "== bulk, $name: $(stat -c %s "$work/$name.out") bytes"
+    hyperfine -N --warmup 5 --runs 40 --output=null "$program $* --lf --input $input" "cat $work/$name.out"
+}
+bulk subsets "$work/sets-100000.tsv" --subsets
+bulk "three match types" "$work/sets-100000.tsv" --subsets --match exact,phrase,broad
+bulk unique "$work/sets-100000.tsv" --subsets --unique
+bulk "word lists" "$work/mix.tsv" --subsets --mix
 
 echo "== peak resident memory"
 for sets in 1000 100000; do
-    echo "$sets sets: $(/usr/bin/time -f %M "$program" --subsets --lf --input "$work/sets-$sets.tsv" 2>&1 >/dev/null) KiB"
+    for options in --subsets "--subsets --unique"; do
+        # shellcheck disable=SC2086
+        echo "$sets sets, $options: $(/usr/bin/time -f %M "$program" $options --lf --input "$work/sets-$sets.tsv" 2>&1 >/dev/null) KiB"
+    done
 done
 
 echo "== start-up: one set from the arguments against true"
