@@ -1,0 +1,115 @@
+// The page's engine: the builder (and the campaign engine, where this build has it) exported
+// to the page's JavaScript as plain functions over the module's memory. The page writes its
+// inputs into memory it asks `allocate` for and reads results where the functions say they are.
+// No exceptions and no type information: nothing here throws, and the module stays small.
+
+#include <cstddef>
+#include <cstdlib>
+#include <string_view>
+
+#include "generator/permutation_text.h"
+#include "support/text.h"
+
+#define VARNHOLT_EXPORT(name) extern "C" __attribute__((export_name(name)))
+
+namespace {
+
+// The last text `permutations` built; the page reads it before the next call.
+Text lastText;
+
+}  // namespace
+
+VARNHOLT_EXPORT("allocate") char* Allocate(size_t size) {
+    return static_cast<char*>(std::malloc(size ? size : 1));
+}
+
+VARNHOLT_EXPORT("release") void Release(char* bytes) {
+    std::free(bytes);
+}
+
+// The window's text for the four keywords laid one after another at `keywords` (UTF-8, sizes
+// in `sizes[0..3]`): its length, or -1 when memory for it cannot be had. The text itself is at
+// `permutations_text()` until the next call.
+VARNHOLT_EXPORT("permutations") long Permutations(const char* keywords, const size_t* sizes, int brackets,
+                                                  int includeSubsets) {
+    KeywordList list;
+    for (size_t k = 0, at = 0; k < 4; at += sizes[k], ++k) list.words[k] = {keywords + at, sizes[k]};
+    lastText = BuildPermutationText(list, brackets ? kBracketDelimiters : kQuoteDelimiters, includeSubsets != 0);
+    // Two keywords always give text, so an empty one means memory ran out.
+    if (lastText.IsEmpty()) return -1;
+    return static_cast<long>(lastText.Size());
+}
+
+VARNHOLT_EXPORT("permutations_text") const char* PermutationsText() {
+    return lastText.Data();
+}
+
+#if VARNHOLT_CAMPAIGN
+#include "campaign/campaign.h"
+
+// The worker's side of a campaign run: its JavaScript reads the file in slices, keeps the
+// output and lists the messages.
+extern "C" {
+__attribute__((import_module("env"), import_name("read_input"))) long ReadInput(char* into, size_t size);
+__attribute__((import_module("env"), import_name("take_output"))) int TakeOutput(const char* bytes, size_t size);
+__attribute__((import_module("env"), import_name("take_message"))) void TakeMessage(const char* bytes, size_t size);
+}
+
+namespace {
+
+long Read(void*, char* into, size_t size) {
+    return ReadInput(into, size);
+}
+
+bool Write(void*, const char* bytes, size_t size) {
+    return TakeOutput(bytes, size) != 0;
+}
+
+void Report(void*, std::string_view message) {
+    TakeMessage(message.data(), message.size());
+}
+
+// The options that are on or off, as the page sends them.
+enum CampaignFlag : unsigned {
+    kSubsets = 1u << 0,
+    kCsvOutput = 1u << 1,
+    kCsvInput = 1u << 2,
+    kNegative = 1u << 3,
+    kMix = 1u << 4,
+    kUnique = 1u << 5,
+    kStrict = 1u << 6,
+    kByteOrderMark = 1u << 7,
+    kCampaignColumn = 1u << 8,
+    kCrLf = 1u << 9,
+};
+
+// Returned for match types or an encoding the engine does not know.
+constexpr int kBadOptions = -1;
+
+}  // namespace
+
+// One campaign from the input that read_input gives: `strings` holds the match types
+// ("exact,phrase"), the encoding's name, the campaign's name and the input's name for messages,
+// one after another, their sizes in `sizes[0..3]`. The result is a CampaignResult, or
+// kBadOptions.
+VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* sizes, unsigned flags) {
+    std::string_view fields[4];
+    for (size_t k = 0, at = 0; k < 4; at += sizes[k], ++k) fields[k] = {strings + at, sizes[k]};
+    CampaignOptions options;
+    if (!ParseMatchTypes(fields[0], &options.matchTypes) || !ParseInputEncoding(fields[1], &options.inputEncoding)) {
+        return kBadOptions;
+    }
+    options.hasCampaign = (flags & kCampaignColumn) != 0;
+    options.campaign = fields[2];
+    options.includeSubsets = (flags & kSubsets) != 0;
+    options.format = flags & kCsvOutput ? OutputFormat::kCsv : OutputFormat::kText;
+    options.inputFormat = flags & kCsvInput ? InputFormat::kCsv : InputFormat::kTsv;
+    options.negative = (flags & kNegative) != 0;
+    options.mix = (flags & kMix) != 0;
+    options.unique = (flags & kUnique) != 0;
+    options.strict = (flags & kStrict) != 0;
+    options.byteOrderMark = (flags & kByteOrderMark) != 0;
+    options.lineEnd = flags & kCrLf ? "\r\n" : "\n";
+    return static_cast<int>(WriteCampaignFromFile(options, Read, nullptr, fields[3], {Write, nullptr}, {Report, nullptr}));
+}
+#endif

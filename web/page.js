@@ -1,0 +1,346 @@
+'use strict';
+// The page: the window's twin and its preview on the engine's builder, here on the page's own
+// thread (a press must reach the clipboard while the click still counts as the user's), and
+// campaign mode in a worker, so that a file of any size leaves the page responsive.
+(() => {
+const $ = id => document.getElementById(id);
+const encoder = new TextEncoder();
+const decoder = new TextDecoder();
+
+// The engine, inlined gzipped and as base64 by web/assemble.js; compiled once, for the page and
+// the worker.
+const engineModule = (async () => {
+  const gzipped = new Blob([Uint8Array.from(atob($('engine').textContent), c => c.charCodeAt(0))]);
+  const bytes = await new Response(gzipped.stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer();
+  return WebAssembly.compile(bytes);
+})();
+const builder = engineModule.then(async module => {
+  // The campaign engine's callbacks belong to the worker; the page never calls it.
+  const env = {};
+  for (const entry of WebAssembly.Module.imports(module)) env[entry.name] = () => { throw new Error('campaign call on the page'); };
+  const instance = await WebAssembly.instantiate(module, { env });
+  instance.exports._initialize();
+  performance.mark('varnholt-ready');
+  return instance.exports;
+});
+
+// The window's text for these keywords: lines joined by CR LF, none after the last; null when
+// the engine cannot have the memory for it.
+function permutationText(engine, words, brackets, subsets) {
+  const bytes = words.map(word => encoder.encode(word));
+  const size = bytes.reduce((sum, b) => sum + b.length, 0);
+  const at = engine.allocate(16 + size);
+  if (!at) return null;
+  const memory = new Uint8Array(engine.memory.buffer);
+  new Uint32Array(engine.memory.buffer, at, 4).set(bytes.map(b => b.length));
+  bytes.reduce((offset, b) => (memory.set(b, offset), offset + b.length), at + 16);
+  const length = engine.permutations(at + 16, at, brackets ? 1 : 0, subsets ? 1 : 0);
+  engine.release(at);
+  if (length < 0) return null;
+  return decoder.decode(new Uint8Array(engine.memory.buffer, engine.permutations_text(), length));
+}
+
+// ---- The window's twin ----------------------------------------------------------------------
+const keywordFields = [1, 2, 3, 4].map(n => $('keyword' + n));
+const twinMessage = $('twin-message');
+
+function keywords() {
+  const words = keywordFields.map(field => field.value);
+  // As in the window: keyword 4 counts only after a keyword 3.
+  if (words[2] === '') words[3] = '';
+  return words;
+}
+const bracketsChosen = () => $('brackets').checked;
+
+function say(element, text, isError) {
+  element.classList.toggle('error', Boolean(isError));
+  // Emptied first, so that the same message said twice is announced twice.
+  element.textContent = '';
+  requestAnimationFrame(() => { element.textContent = text; });
+}
+
+function missingKeyword(index, text) {
+  say(twinMessage, text, true);
+  keywordFields[index].setAttribute('aria-invalid', 'true');
+  keywordFields[index].focus();
+}
+
+async function press() {
+  $('copy-fallback').hidden = true;
+  const words = keywords();
+  if (words[0] === '') return missingKeyword(0, 'Need to enter Keyword 1.  Try again.');
+  if (words[1] === '') return missingKeyword(1, 'Need at least two keywords. Enter Keyword 2.');
+  const text = permutationText(await builder, words, bracketsChosen(), $('subsets').checked);
+  if (text === null) return say(twinMessage, 'There is not enough memory for so much text. Try shorter keywords.', true);
+  if (await copyToClipboard(text)) return say(twinMessage, 'The text is in the clipboard (ready for pasting).');
+  const copy = $('copy-text');
+  copy.value = text;
+  $('copy-fallback').hidden = false;
+  say(twinMessage, 'The browser did not let this page use the clipboard. The text is below, selected: copy it with Ctrl+C (⌘C on a Mac).', true);
+  copy.focus();
+  copy.select();
+}
+
+async function copyToClipboard(text) {
+  try {
+    await navigator.clipboard.writeText(text);
+    return true;
+  } catch {
+    // Older browsers, and pages not counted as secure, still copy through a copy event, which
+    // takes the text exactly (a text field's selection would turn CR LF into LF).
+    let copied = false;
+    const put = event => {
+      event.clipboardData.setData('text/plain', text);
+      event.preventDefault();
+      copied = true;
+    };
+    document.addEventListener('copy', put);
+    try {
+      copied = document.execCommand('copy') && copied;
+    } catch {
+      copied = false;
+    }
+    document.removeEventListener('copy', put);
+    return copied;
+  }
+}
+
+$('twin').addEventListener('submit', event => {
+  event.preventDefault();
+  press();
+});
+for (const field of keywordFields) field.addEventListener('input', () => field.removeAttribute('aria-invalid'));
+
+// ---- Preview --------------------------------------------------------------------------------
+// Google Ads' limits for one keyword: 80 characters, counted as Unicode characters (code
+// points, as UTF-8 counts them), and 10 words (runs of anything but blanks and tabs).
+const kMaxCharacters = 80;
+const kMaxWords = 10;
+
+function limitReasons(phrase) {
+  let characters = 0;
+  for (const _ of phrase) ++characters;
+  const words = phrase.split(/[ \t]+/).filter(Boolean).length;
+  const reasons = [];
+  if (characters > kMaxCharacters) reasons.push(`${characters} characters, more than ${kMaxCharacters}`);
+  if (words > kMaxWords) reasons.push(`${words} words, more than ${kMaxWords}`);
+  return reasons;
+}
+
+let previewPending = false;
+function schedulePreview() {
+  if (previewPending) return;
+  previewPending = true;
+  requestAnimationFrame(async () => {
+    previewPending = false;
+    renderPreview(await builder);
+  });
+}
+
+function renderPreview(engine) {
+  const words = keywords();
+  const list = $('preview-lines');
+  const summary = $('preview-summary');
+  list.replaceChildren();
+  if (words[0] === '' || words[1] === '') {
+    summary.textContent = 'Type keywords 1 and 2 to see the lines.';
+    return;
+  }
+  const text = permutationText(engine, words, bracketsChosen(), $('subsets').checked);
+  if (text === null) {
+    summary.textContent = 'There is not enough memory for so much text.';
+    return;
+  }
+  const lines = text.split('\r\n');
+  const items = [];
+  let over = 0;
+  for (const line of lines) {
+    const item = document.createElement('li');
+    const phrase = document.createElement('span');
+    phrase.textContent = line;
+    item.append(phrase);
+    // The limits are on the phrase without its delimiters.
+    const reasons = limitReasons(line.slice(1, -1));
+    if (reasons.length) {
+      ++over;
+      item.className = 'over';
+      const reason = document.createElement('span');
+      reason.className = 'reason';
+      reason.textContent = 'Over Google Ads’ limits: ' + reasons.join('; ');
+      item.append(reason);
+    }
+    items.push(item);
+  }
+  summary.textContent = `${count(lines.length, 'line')}` +
+    (over ? `, ${over} of them over Google Ads’ limits for a keyword` : '') + '. A press copies exactly these.';
+  list.append(...items);
+}
+
+const count = (n, noun) => `${n.toLocaleString('en')} ${noun}${n === 1 ? '' : 's'}`;
+
+$('twin').addEventListener('input', schedulePreview);
+$('twin').addEventListener('change', schedulePreview);
+schedulePreview();
+
+// ---- Campaign mode --------------------------------------------------------------------------
+const campaignStatus = $('campaign-status');
+let chosenFile = null;
+let worker = null;
+let workerUrl = null;
+let downloadUrls = [];
+
+// The engine's results (CampaignResult), as the user reads them.
+const kWritten = 0;
+const kResultTexts = {
+  1: 'Nothing was written: the input has invalid lines, listed below. Correct them and try again.',
+  2: 'The file could not be read to its end: it may have been changed or moved. Load it again.',
+  3: 'The output could not be kept: the browser has run out of memory. Try fewer keyword sets at a time.',
+  4: 'There is not enough memory for this campaign. Try fewer keyword sets at a time.',
+  'out of memory': 'The browser ran out of memory for the output. Try fewer keyword sets at a time.',
+};
+
+const formatSize = bytes => bytes < 1024 ? count(bytes, 'byte') :
+  bytes < 1 << 20 ? `${(bytes / 1024).toFixed(1)} KiB` : `${(bytes / (1 << 20)).toFixed(1)} MiB`;
+
+function useFile(file) {
+  chosenFile = file;
+  $('forget-file').hidden = !file;
+  $('encoding').disabled = !file;
+  if (file && /\.csv$/i.test(file.name)) $('input-format').value = 'csv';
+  if (file && /\.(tsv|tab)$/i.test(file.name)) $('input-format').value = 'tsv';
+  $('source').textContent = file ? `Using the file ${file.name} (${formatSize(file.size)}), not the pasted sets.` : '';
+}
+$('file').addEventListener('change', () => useFile($('file').files[0] || null));
+$('forget-file').addEventListener('click', () => {
+  $('file').value = '';
+  useFile(null);
+  $('sets').focus();
+});
+// A file dropped anywhere on campaign mode is loaded as if chosen.
+const campaignForm = $('campaign');
+campaignForm.addEventListener('dragover', event => event.preventDefault());
+campaignForm.addEventListener('drop', event => {
+  event.preventDefault();
+  if (event.dataTransfer.files.length) useFile(event.dataTransfer.files[0]);
+});
+
+function campaignSettings() {
+  const checked = id => $(id).checked;
+  const csv = $('output-format').value === 'csv';
+  const campaign = $('campaign-name').value;
+  const flags = [checked('campaign-subsets'), csv, $('input-format').value === 'csv', checked('negative'),
+                 checked('mix'), checked('unique'), checked('strict'), checked('bom'), campaign !== '',
+                 $('line-ends').value === 'crlf'].reduce((bits, on, bit) => bits | (on ? 1 << bit : 0), 0);
+  return {
+    // Always in the order exact, phrase, broad, whichever are ticked.
+    matchTypes: [...document.querySelectorAll('#match-types input:checked')].map(box => box.value).join(','),
+    encoding: chosenFile ? $('encoding').value : 'utf-8',
+    campaign,
+    flags,
+    mimeType: csv ? 'text/csv' : 'text/plain',
+  };
+}
+
+function outputName(settings) {
+  const base = $('campaign-name').value || (chosenFile ? chosenFile.name.replace(/\.[^.]*$/, '') : '') || 'campaign';
+  return base.replace(/[\\/:*?"<>|\x00-\x1f]/g, '_') + (settings.mimeType === 'text/csv' ? '.csv' : '.txt');
+}
+
+function setRunning(running) {
+  $('run').disabled = running;
+  $('cancel').hidden = !running;
+  $('progress').hidden = !running;
+  if (running) $('progress').removeAttribute('value');
+}
+
+function endWorker() {
+  if (worker) worker.terminate();
+  worker = null;
+  setRunning(false);
+}
+
+function offerDownload(blob, name, link) {
+  const url = URL.createObjectURL(blob);
+  downloadUrls.push(url);
+  link.href = url;
+  link.download = name;
+}
+
+async function runCampaign() {
+  if (worker) return;
+  const settings = campaignSettings();
+  if (!settings.matchTypes) return say(campaignStatus, 'Choose at least one match type.', true);
+  const pasted = $('sets').value;
+  if (!chosenFile && pasted.trim() === '') return say(campaignStatus, 'Paste keyword sets or load a file first.', true);
+  const module = await engineModule;
+  if (!WebAssembly.Module.exports(module).some(entry => entry.name === 'campaign')) {
+    return say(campaignStatus, 'Campaign mode is not in this build of the page.', true);
+  }
+  for (const url of downloadUrls) URL.revokeObjectURL(url);
+  downloadUrls = [];
+  $('download').hidden = true;
+  $('report').hidden = true;
+  $('report-lines').replaceChildren();
+  workerUrl = workerUrl || URL.createObjectURL(new Blob([$('worker-source').textContent], { type: 'text/javascript' }));
+  worker = new Worker(workerUrl);
+  const name = outputName(settings);
+  worker.onmessage = ({ data }) => {
+    if (data.type === 'progress') return showProgress(data);
+    endWorker();
+    if (data.type === 'failed') return say(campaignStatus, `The engine stopped: ${data.reason}`, true);
+    showResult(data, name);
+  };
+  worker.onerror = event => {
+    event.preventDefault();
+    endWorker();
+    say(campaignStatus, `The engine stopped: ${event.message || 'an unknown error'}`, true);
+  };
+  setRunning(true);
+  say(campaignStatus, 'Working…');
+  worker.postMessage({
+    module,
+    source: chosenFile || new Blob([pasted]),
+    inputName: chosenFile ? chosenFile.name : '(pasted sets)',
+    settings,
+  });
+}
+
+function showProgress({ done, total, written }) {
+  const progress = $('progress');
+  progress.value = total ? done / total : 1;
+  campaignStatus.textContent = `Working: ${Math.floor(100 * progress.value)} % of the input read, ${formatSize(written)} written.`;
+}
+
+function showResult({ result, output, size, messageCount, shown, messages }, name) {
+  if (messageCount) {
+    const items = shown.map(text => {
+      const item = document.createElement('li');
+      item.textContent = text;
+      return item;
+    });
+    $('report-lines').replaceChildren(...items);
+    const more = messageCount - shown.length;
+    $('report-heading').textContent = more > 0 ? `Messages (the first ${count(shown.length, 'message')} of ${messageCount.toLocaleString('en')})` :
+      `Messages (${messageCount.toLocaleString('en')})`;
+    offerDownload(messages, 'messages.txt', $('save-messages'));
+    $('report').hidden = false;
+  }
+  if (result !== kWritten) return say(campaignStatus, kResultTexts[result] || `The engine stopped (result ${result}).`, true);
+  offerDownload(output, name, $('download-link'));
+  $('download-link').textContent = `Save ${name} again`;
+  $('download').hidden = false;
+  $('download-link').click();
+  say(campaignStatus, `Done: ${name}, ${formatSize(size)}` + (messageCount ? `, with ${count(messageCount, 'warning')} below.` : '.'));
+}
+
+campaignForm.addEventListener('submit', event => {
+  event.preventDefault();
+  runCampaign();
+});
+$('cancel').addEventListener('click', () => {
+  endWorker();
+  say(campaignStatus, 'Cancelled: nothing was written.');
+  $('run').focus();
+});
+useFile(null);
+})();

@@ -1,0 +1,27 @@
+'use strict';
+// The page is one file that works offline: using all of it makes no request but for the file
+// itself and its own blob: and data: URLs. And a screenshot of it in use, to look at.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('fs');
+const path = require('path');
+const { openPage, pageUrl, buildDir } = require('./browser');
+
+test('using the page makes no network request, and a screenshot shows it in use', async t => {
+  const { page, requests, errors } = await openPage(t);
+  for (const [n, word] of ['blue', 'running', 'shoes', 'a very long keyword that takes the phrases over the limit of eighty characters'].entries()) {
+    await page.getByLabel(`Keyword ${n + 1}`, { exact: true }).fill(word);
+  }
+  await page.getByLabel('Brackets', { exact: true }).check();
+  await page.getByRole('button', { name: 'Paste permutations in Clipboard' }).click();
+  await page.getByRole('status').first().filter({ hasText: 'in the clipboard' }).waitFor();
+
+  const screenshot = path.join(buildDir, 'varnholt.png');
+  await page.screenshot({ path: screenshot, fullPage: true });
+  assert.equal(fs.readFileSync(screenshot).subarray(1, 4).toString(), 'PNG');
+
+  const foreign = requests.filter(url => url !== pageUrl && !/^(blob|data):/.test(url));
+  assert.deepEqual(foreign, []);
+  assert.ok(requests.includes(pageUrl));
+  assert.deepEqual(errors, []);
+});

@@ -1,0 +1,109 @@
+'use strict';
+// Campaign mode's worker, one per run: it runs the campaign engine over a file or the pasted
+// sets, reading the input in slices as the engine asks for it, and hands the page its progress,
+// the output as a Blob and the engine's messages. The page ends it when the run is over or
+// cancelled, so that the memory a large campaign took goes with it.
+
+const kSlice = 1 << 20;           // input bytes read from the file at a time
+const kPartChunks = 256;          // output chunks (of up to 256 KiB) gathered into one Blob part
+const kShownMessages = 1000;      // the page lists these; all of them can be saved
+const kProgressEvery = 100;       // milliseconds between progress reports
+
+const decoder = new TextDecoder();
+const encoder = new TextEncoder();
+const reader = new FileReaderSync();
+let engine;
+let run;
+
+function reportProgress(force) {
+  const now = performance.now();
+  if (!force && now - run.reported < kProgressEvery) return;
+  run.reported = now;
+  postMessage({ type: 'progress', done: run.offset - (run.slice.length - run.sliceAt), total: run.source.size, written: run.written });
+}
+
+function readInput(into, size) {
+  if (run.sliceAt === run.slice.length) {
+    if (run.offset >= run.source.size) return 0;
+    const end = Math.min(run.offset + kSlice, run.source.size);
+    try {
+      run.slice = new Uint8Array(reader.readAsArrayBuffer(run.source.slice(run.offset, end)));
+    } catch {
+      return -1;  // the file changed or went away since it was chosen
+    }
+    run.sliceAt = 0;
+    run.offset = end;
+    // A file that shrank since it was chosen ends where it now ends.
+    if (run.slice.length === 0) return 0;
+  }
+  const count = Math.min(size, run.slice.length - run.sliceAt);
+  new Uint8Array(engine.memory.buffer, into, count).set(run.slice.subarray(run.sliceAt, run.sliceAt + count));
+  run.sliceAt += count;
+  reportProgress(false);
+  return count;
+}
+
+function takeOutput(at, size) {
+  try {
+    run.chunks.push(engine.memory.buffer.slice(at, at + size));
+    // Gathered into Blobs as it goes, which the browser may keep out of this worker's memory.
+    if (run.chunks.length === kPartChunks) {
+      run.parts.push(new Blob(run.chunks));
+      run.chunks = [];
+    }
+  } catch {
+    run.outOfMemory = true;
+    return 0;
+  }
+  run.written += size;
+  reportProgress(false);
+  return 1;
+}
+
+function takeMessage(at, size) {
+  const text = decoder.decode(new Uint8Array(engine.memory.buffer, at, size));
+  if (run.shown.length < kShownMessages) run.shown.push(text);
+  run.messages.push(text, '\n');
+  ++run.messageCount;
+}
+
+// Strings for the engine, one after another, with their sizes in front: the address of the
+// sizes and of the bytes.
+function putStrings(strings) {
+  const bytes = strings.map(text => encoder.encode(text));
+  const at = engine.allocate(16 + bytes.reduce((sum, b) => sum + b.length, 0));
+  if (!at) return null;
+  new Uint32Array(engine.memory.buffer, at, 4).set(bytes.map(b => b.length));
+  const memory = new Uint8Array(engine.memory.buffer);
+  bytes.reduce((offset, b) => (memory.set(b, offset), offset + b.length), at + 16);
+  return at;
+}
+
+function start({ module, source, inputName, settings }) {
+  engine = new WebAssembly.Instance(module, {
+    env: { read_input: readInput, take_output: takeOutput, take_message: takeMessage },
+  }).exports;
+  engine._initialize();
+  run = { source, offset: 0, slice: new Uint8Array(0), sliceAt: 0, reported: 0, written: 0,
+          chunks: [], parts: [], outOfMemory: false, shown: [], messages: [], messageCount: 0 };
+  const at = putStrings([settings.matchTypes, settings.encoding, settings.campaign, inputName]);
+  const result = at ? engine.campaign(at + 16, at, settings.flags) : 'out of memory';
+  reportProgress(true);
+  postMessage({
+    type: 'done',
+    result: run.outOfMemory ? 'out of memory' : result,
+    output: new Blob([...run.parts, ...run.chunks], { type: settings.mimeType }),
+    size: run.written,
+    messageCount: run.messageCount,
+    shown: run.shown,
+    messages: new Blob(run.messages, { type: 'text/plain' }),
+  });
+}
+
+onmessage = event => {
+  try {
+    start(event.data);
+  } catch (error) {
+    postMessage({ type: 'failed', reason: String(error && error.message || error) });
+  }
+};
