@@ -194,11 +194,28 @@ std::string Hex(std::string_view bytes) {
     return hex;
 }
 
+// Every combination of one alternative per keyword, the last keyword's varying fastest.
+std::vector<std::vector<std::string>> Combinations(const std::vector<std::string>& keywords) {
+    std::vector<std::vector<std::string>> combinations{{}};
+    for (const std::string& keyword : keywords) {
+        std::vector<std::vector<std::string>> longer;
+        for (const auto& start : combinations) {
+            std::istringstream alternatives(keyword);
+            for (std::string alternative; std::getline(alternatives, alternative, '|');) {
+                longer.push_back(start);
+                longer.back().push_back(alternative);
+            }
+        }
+        combinations = longer;
+    }
+    return combinations;
+}
+
 TEST(UnixProgram, ACampaignFileBecomesCsvRowsOfExactlyTheWindowsPhrases) {
-    // Keywords with what CSV must quote, blanks, UTF-8 and Latin-1 bytes; two to four per set,
-    // some sets with an ad group of their own.
+    // Keywords with what CSV must quote, blanks, UTF-8 and Latin-1 bytes and word lists; two to
+    // four per set, some sets with an ad group of their own; two match types.
     const std::vector<std::string> pool{"blue", "running shoes", "5\" screen", "red, white", "caf\xC3\xA9",
-                                        " padded ", "\"quoted\"", "x", "na\xEFve", "[sale]"};
+                                        " padded ", "\"quoted\"", "buy|order", "na\xEFve|x", "[sale]"};
     const auto folder = TestFolder("campaign");
     struct Set {
         std::vector<std::string> keywords;
@@ -220,8 +237,8 @@ TEST(UnixProgram, ACampaignFileBecomesCsvRowsOfExactlyTheWindowsPhrases) {
     }
     WriteFile(folder / "campaign.tsv", file);
     const std::string csv = (folder / "campaign.csv").string();
-    const ProcessResult run = RunProgram({"--input", (folder / "campaign.tsv").string(), "-f", "csv", "-s", "-b",
-                                          "--campaign", "Spring, \"26\"", "-o", csv});
+    const ProcessResult run = RunProgram({"--input", (folder / "campaign.tsv").string(), "-f", "csv", "-s", "--mix",
+                                          "--match=exact,broad", "--campaign", "Spring, \"26\"", "-o", csv});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
     const ProcessResult read = RunProcess("/usr/bin/env", {"python3", VARNHOLT_CSV_READER, csv});
@@ -229,14 +246,19 @@ TEST(UnixProgram, ACampaignFileBecomesCsvRowsOfExactlyTheWindowsPhrases) {
     std::vector<std::string> expected{Hex("Campaign") + "\t" + Hex("Ad group") + "\t" + Hex("Keyword") + "\t" +
                                       Hex("Criterion Type")};
     for (const Set& set : sets) {
-        std::string joined;
-        for (const std::string& keyword : set.keywords) joined += (joined.empty() ? "" : " ") + keyword;
-        const std::string adGroup = set.adGroup.empty() ? joined : set.adGroup;
-        std::string lines = cli_test::WindowLines(set.keywords, kBracketDelimiters, true, "\n");
-        for (size_t start = 0, end; (end = lines.find('\n', start)) != std::string::npos; start = end + 1) {
-            // The window's line without its delimiters.
-            const std::string phrase = lines.substr(start + 1, end - start - 2);
-            expected.push_back(Hex("Spring, \"26\"") + "\t" + Hex(adGroup) + "\t" + Hex(phrase) + "\t" + Hex("Exact"));
+        for (const std::vector<std::string>& keywords : Combinations(set.keywords)) {
+            std::string joined;
+            for (const std::string& keyword : keywords) joined += (joined.empty() ? "" : " ") + keyword;
+            const std::string adGroup = set.adGroup.empty() ? joined : set.adGroup;
+            const std::string lines = cli_test::WindowLines(keywords, kBracketDelimiters, true, "\n");
+            for (const char* type : {"Exact", "Broad"}) {
+                for (size_t start = 0, end; (end = lines.find('\n', start)) != std::string::npos; start = end + 1) {
+                    // The window's line without its delimiters.
+                    const std::string phrase = lines.substr(start + 1, end - start - 2);
+                    expected.push_back(Hex("Spring, \"26\"") + "\t" + Hex(adGroup) + "\t" + Hex(phrase) + "\t" +
+                                       Hex(type));
+                }
+            }
         }
     }
     std::vector<std::string> rows;
