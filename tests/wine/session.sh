@@ -51,6 +51,10 @@ ENV
         "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
         /usr/lib/wine/wineserver -w
     fi
+    # Debian's Wine does not load its own fonts from /usr/share/wine/fonts: without Marlett in
+    # the prefix the caption buttons it draws read "0 1 r". Only Marlett, so that the dialogs'
+    # text keeps the font the tests measured it in.
+    [ ! -e /usr/share/wine/fonts/marlett.ttf ] || cp -u /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
     # Display scaling is 100 % unless a test changes it; a test killed at 150 % leaves it so.
     "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f </dev/null >/dev/null 2>&1
