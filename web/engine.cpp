@@ -1,12 +1,13 @@
-// The page's engine: the builder (and the campaign engine, where this build has it) exported
-// to the page's JavaScript as plain functions over the module's memory. The page writes its
-// inputs into memory it asks `allocate` for and reads results where the functions say they are.
+// The page's engine: the builder and the campaign engine, exported to the page's JavaScript as
+// plain functions over the module's memory. The page writes its inputs into memory it asks
+// `allocate` for and reads results where the functions say they are.
 // No exceptions and no type information: nothing here throws, and the module stays small.
 
 #include <cstddef>
 #include <cstdlib>
 #include <string_view>
 
+#include "campaign/campaign.h"
 #include "generator/permutation_text.h"
 #include "support/text.h"
 
@@ -43,9 +44,6 @@ VARNHOLT_EXPORT("permutations") long Permutations(const char* keywords, const si
 VARNHOLT_EXPORT("permutations_text") const char* PermutationsText() {
     return lastText.Data();
 }
-
-#if VARNHOLT_CAMPAIGN
-#include "campaign/campaign.h"
 
 // The worker's side of a campaign run: its JavaScript reads the file in slices, keeps the
 // output and lists the messages.
@@ -112,4 +110,3 @@ VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* size
     options.lineEnd = flags & kCrLf ? "\r\n" : "\n";
     return static_cast<int>(WriteCampaignFromFile(options, Read, nullptr, fields[3], {Write, nullptr}, {Report, nullptr}));
 }
-#endif

@@ -224,10 +224,18 @@ campaignForm.addEventListener('drop', event => {
   if (event.dataTransfer.files.length) useFile(event.dataTransfer.files[0]);
 });
 
+// A campaign column and negative keywords are rows of Google Ads Editor's CSV: text has neither.
+function followOutputFormat() {
+  const text = $('output-format').value !== 'csv';
+  $('campaign-name').disabled = text;
+  $('negative').disabled = text;
+}
+$('output-format').addEventListener('change', followOutputFormat);
+
 function campaignSettings() {
-  const checked = id => $(id).checked;
+  const checked = id => $(id).checked && !$(id).disabled;
   const csv = $('output-format').value === 'csv';
-  const campaign = $('campaign-name').value;
+  const campaign = csv ? $('campaign-name').value : '';
   const flags = [checked('campaign-subsets'), csv, $('input-format').value === 'csv', checked('negative'),
                  checked('mix'), checked('unique'), checked('strict'), checked('bom'), campaign !== '',
                  $('line-ends').value === 'crlf'].reduce((bits, on, bit) => bits | (on ? 1 << bit : 0), 0);
@@ -242,7 +250,7 @@ function campaignSettings() {
 }
 
 function outputName(settings) {
-  const base = $('campaign-name').value || (chosenFile ? chosenFile.name.replace(/\.[^.]*$/, '') : '') || 'campaign';
+  const base = settings.campaign || (chosenFile ? chosenFile.name.replace(/\.[^.]*$/, '') : '') || 'campaign';
   return base.replace(/[\\/:*?"<>|\x00-\x1f]/g, '_') + (settings.mimeType === 'text/csv' ? '.csv' : '.txt');
 }
 
@@ -273,9 +281,6 @@ async function runCampaign() {
   const pasted = $('sets').value;
   if (!chosenFile && pasted.trim() === '') return say(campaignStatus, 'Paste keyword sets or load a file first.', true);
   const module = await engineModule;
-  if (!WebAssembly.Module.exports(module).some(entry => entry.name === 'campaign')) {
-    return say(campaignStatus, 'Campaign mode is not in this build of the page.', true);
-  }
   for (const url of downloadUrls) URL.revokeObjectURL(url);
   downloadUrls = [];
   $('download').hidden = true;
@@ -343,4 +348,5 @@ $('cancel').addEventListener('click', () => {
   $('run').focus();
 });
 useFile(null);
+followOutputFormat();
 })();

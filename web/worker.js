@@ -35,6 +35,8 @@ function readInput(into, size) {
     run.offset = end;
     // A file that shrank since it was chosen ends where it now ends.
     if (run.slice.length === 0) return 0;
+    // Every slice is reported, however fast the run: a large file always shows its progress.
+    reportProgress(true);
   }
   const count = Math.min(size, run.slice.length - run.sliceAt);
   new Uint8Array(engine.memory.buffer, into, count).set(run.slice.subarray(run.sliceAt, run.sliceAt + count));

@@ -1,0 +1,211 @@
+'use strict';
+// Campaign mode as a user drives it: a file or pasted cells in, options ticked, and the download
+// byte for byte what varnholt-cli writes for the same input and options; its messages as the
+// command line reports them; a large file in the background, with progress, cancellable.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const crypto = require('crypto');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { spawnSync } = require('child_process');
+const { openPage, buildDir } = require('./browser');
+
+const cli = process.env.VARNHOLT_CLI || path.resolve(buildDir, '../native/varnholt-cli');
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'varnholt-campaign-'));
+test.after(() => fs.rmSync(work, { recursive: true, force: true }));
+
+function writeInput(name, bytes) {
+  fs.writeFileSync(path.join(work, name), bytes);
+  return path.join(work, name);
+}
+
+// varnholt-cli in the files' folder, so that its messages name the file as the page does.
+function runCli(args, input) {
+  const run = spawnSync(cli, args, { cwd: work, input, maxBuffer: 1 << 30 });
+  assert.equal(run.error, undefined, `${cli} did not run`);
+  return { out: run.stdout, messages: run.stderr.toString().split('\n').filter(Boolean), status: run.status };
+}
+
+// The options a test sets on the form, named as the user reads them.
+async function setOptions(page, options) {
+  const form = page.locator('#campaign');
+  const label = text => form.getByLabel(text, { exact: true });
+  if (options.inputFormat) await label('Columns separated by').selectOption(options.inputFormat);
+  if (options.encoding) await label('File encoding').selectOption(options.encoding);
+  if (options.output) await label('Download as').selectOption(options.output);
+  if (options.lineEnds) await label('Line ends').selectOption(options.lineEnds);
+  if (options.campaign !== undefined) await label('Campaign name (optional)').fill(options.campaign);
+  if (options.match) {
+    for (const type of ['Exact', 'Phrase', 'Broad']) await label(type).setChecked(options.match.includes(type.toLowerCase()));
+  }
+  const boxes = { subsets: 'Include subsets', negative: 'Negative keywords', mix: 'Word lists: | in a keyword separates alternatives',
+                  unique: 'Each phrase only once per ad group', strict: 'Phrases over Google Ads\' limits are errors',
+                  bom: 'Start with a byte-order mark (for Excel)' };
+  for (const [option, text] of Object.entries(boxes)) {
+    // Negative keywords are CSV rows only: the box is off for text.
+    if (!options[option] && await label(text).isDisabled()) continue;
+    await label(text).setChecked(Boolean(options[option]));
+  }
+}
+
+const status = page => page.locator('#campaign-status');
+const shownMessages = page => page.$$eval('#report-lines li', items => items.map(item => item.textContent));
+
+// Presses "Download campaign" and waits for the run's end: the download's bytes (null when
+// there was none), the status and the listed messages.
+async function download(page) {
+  const downloads = [];
+  const onDownload = item => downloads.push(item);
+  page.on('download', onDownload);
+  await page.getByRole('button', { name: 'Download campaign' }).click();
+  await page.locator('#run:not([disabled])').waitFor();
+  await status(page).filter({ hasText: /^(Done|Nothing|The |There|Choose|Paste)/ }).waitFor();
+  page.off('download', onDownload);
+  if (downloads.length > 1) throw new Error('more than one download');
+  const bytes = downloads.length ? fs.readFileSync(await downloads[0].path()) : null;
+  return { bytes, name: downloads.length ? downloads[0].suggestedFilename() : null,
+           status: await status(page).textContent(), messages: await shownMessages(page) };
+}
+
+test('downloads equal varnholt-cli\'s output for the same input and options', async t => {
+  const { page } = await openPage(t);
+  const file = page.getByLabel('Or load a file');
+
+  // UTF-8 TSV: ad group names, two to four keywords, every match type, subsets, a campaign name
+  // that needs quoting, CR LF, and a set over Google Ads' limits (warned, still written).
+  const tsv = writeInput('spring.tsv', 'blue\trunning\tshoes\t\tShoes\nred\tsocks\n\n' +
+    'café\tnaïve\tcrème brûlée\tsoufflé\tDesserts, "French"\n' +
+    'very long keyword number one\tvery long keyword number two\tvery long keyword number three\n');
+  await file.setInputFiles(tsv);
+  await setOptions(page, { match: ['exact', 'phrase', 'broad'], subsets: true, campaign: 'Spring, 2026', lineEnds: 'crlf' });
+  let page_ = await download(page);
+  let reference = runCli(['--input', 'spring.tsv', '--format', 'csv', '--subsets', '--match', 'exact,phrase,broad',
+                          '--campaign', 'Spring, 2026', '--crlf']);
+  assert.equal(reference.status, 0);
+  assert.ok(page_.bytes.equals(reference.out), 'spring.tsv: the download differs from varnholt-cli\'s output');
+  assert.equal(page_.name, 'Spring, 2026.csv');
+  assert.deepEqual(page_.messages, reference.messages);
+  assert.equal(page_.messages.length, 6);
+  assert.match(page_.status, /^Done: Spring, 2026\.csv, .*, with 6 warnings below\.$/);
+
+  // Windows-1252 CSV with quoted fields: word lists, negative rows, duplicates left out, a
+  // byte-order mark and LF.
+  const csv = writeInput('sale.csv', Buffer.from('"buy|order",shoes,"caf\xe9, bar",,Group 1\n' +
+    'buy,shoes,,,Group 1\n"say ""hi""",there\r\n', 'latin1'));
+  await file.setInputFiles(csv);
+  assert.equal(await page.getByLabel('Columns separated by').inputValue(), 'csv');
+  await setOptions(page, { encoding: 'windows-1252', match: ['exact', 'phrase'], campaign: '', negative: true,
+                           unique: true, mix: true, bom: true, lineEnds: 'lf' });
+  page_ = await download(page);
+  reference = runCli(['--input', 'sale.csv', '--input-format', 'csv', '--input-encoding', 'windows-1252', '--format', 'csv',
+                      '--match', 'exact,phrase', '--negative', '--unique', '--mix', '--bom', '--lf']);
+  assert.equal(reference.status, 0);
+  assert.ok(page_.bytes.equals(reference.out), 'sale.csv: the download differs from varnholt-cli\'s output');
+  assert.ok(page_.bytes.toString().includes('café, bar'));
+  assert.equal(page_.name, 'sale.csv');
+
+  // UTF-16 LE with its byte-order mark, the encoding found by itself; text, broad match.
+  const utf16 = writeInput('wide.tsv', Buffer.concat([Buffer.from([0xff, 0xfe]),
+    Buffer.from('blue\trunning\tshoes\r\nrot\tschuhe\u00df\r\n', 'utf16le')]));
+  await file.setInputFiles(utf16);
+  await setOptions(page, { inputFormat: 'tsv', encoding: 'auto', output: 'text', match: ['broad'], lineEnds: 'lf' });
+  page_ = await download(page);
+  reference = runCli(['--input', 'wide.tsv', '--match', 'broad', '--lf']);
+  assert.ok(page_.bytes.equals(reference.out), 'wide.tsv: the download differs from varnholt-cli\'s output');
+  assert.equal(page_.name, 'wide.txt');
+
+  // Cells pasted from a spreadsheet, once the file is put aside; the defaults.
+  await page.getByRole('button', { name: 'Use the pasted sets instead' }).click();
+  const pasted = 'blue\trunning\nred\tsocks\tsale\t\tSocks\n';
+  await page.getByLabel('Keyword sets, pasted from a spreadsheet').fill(pasted);
+  await setOptions(page, { output: 'csv', match: ['phrase'], lineEnds: 'crlf' });
+  page_ = await download(page);
+  reference = runCli(['--input', '-', '--format', 'csv', '--crlf'], pasted);
+  assert.ok(page_.bytes.equals(reference.out), 'pasted sets: the download differs from varnholt-cli\'s output');
+  assert.equal(page_.name, 'campaign.csv');
+});
+
+test('invalid input is reported line by line as varnholt-cli reports it, and nothing is downloaded', async t => {
+  const { page } = await openPage(t);
+  const file = page.getByLabel('Or load a file');
+  const cases = [
+    ['broken.tsv', 'blue\trunning\n\tmissing\na\t\tc\none\ttwo\tthree\tfour\tgroup\tsix\n', []],
+    ['broken.csv', 'a,b\n"open,b\nc,d\n', ['--input-format', 'csv']],
+    ['long.tsv', 'one two three four five six\tseven eight nine ten\televen\n', ['--strict']],
+  ];
+  for (const [name, content, args] of cases) {
+    await file.setInputFiles(writeInput(name, content));
+    await setOptions(page, { strict: args.includes('--strict'), inputFormat: name.endsWith('.csv') ? 'csv' : 'tsv' });
+    const page_ = await download(page);
+    const reference = runCli(['--input', name, '--format', 'csv', ...args]);
+    assert.equal(reference.status, 1);
+    assert.ok(reference.messages.length > 0);
+    assert.deepEqual(page_.messages, reference.messages, name);
+    assert.equal(page_.bytes, null, `${name}: nothing may be downloaded`);
+    assert.equal(page_.status, 'Nothing was written: the input has invalid lines, listed below. Correct them and try again.');
+  }
+
+  // All the messages can be saved, as the command line writes them.
+  const saved = page.waitForEvent('download');
+  await page.getByRole('link', { name: 'Save all messages' }).click();
+  const messages = fs.readFileSync(await (await saved).path(), 'utf8');
+  assert.equal(messages, runCli(['--input', 'long.tsv', '--strict']).messages.join('\n') + '\n');
+
+  // A form that cannot run says why.
+  await page.getByRole('button', { name: 'Use the pasted sets instead' }).click();
+  assert.equal((await download(page)).status, 'Paste keyword sets or load a file first.');
+  await page.getByLabel('Keyword sets, pasted from a spreadsheet').fill('a\tb');
+  await setOptions(page, { match: [] });
+  assert.equal((await download(page)).status, 'Choose at least one match type.');
+});
+
+test('a file of 100,000 sets runs in the background with its progress shown', async t => {
+  const { page } = await openPage(t);
+  // Four 8-byte keywords a line, as cli/cli_benchmark.sh makes them.
+  const lines = [];
+  for (let i = 0; i < 100000; ++i) lines.push([...'abcd'].map(c => c + String(i).padStart(7, '0')).join('\t'));
+  const big = writeInput('sets-100000.tsv', lines.join('\n') + '\n');
+  // Every progress value the page shows.
+  await page.evaluate(() => {
+    window.progressSeen = [];
+    new MutationObserver(() => window.progressSeen.push(document.getElementById('progress').value))
+      .observe(document.getElementById('progress'), { attributes: true, attributeFilter: ['value'] });
+  });
+  await page.getByLabel('Or load a file').setInputFiles(big);
+  await setOptions(page, {});
+  const page_ = await download(page);
+  const reference = runCli(['--input', 'sets-100000.tsv', '--format', 'csv', '--crlf']);
+  assert.equal(page_.bytes.length, reference.out.length);
+  const hash = bytes => crypto.createHash('sha256').update(bytes).digest('hex');
+  assert.equal(hash(page_.bytes), hash(reference.out));
+  const seen = await page.evaluate(() => window.progressSeen);
+  assert.ok(seen.some(value => value > 0 && value < 1), `progress shown: ${seen}`);
+});
+
+test('a long run leaves the page usable and can be cancelled', async t => {
+  const { page } = await openPage(t);
+  const downloads = [];
+  page.on('download', item => downloads.push(item));
+  // 17 alternatives for each of four keywords on each of 30 lines: 2,505,630 sets, 150 million
+  // rows with subsets, far more than a moment's work.
+  const alternatives = (line, letter) => Array.from({ length: 17 }, (_, i) => `${letter}${line}x${i}`).join('|');
+  const lines = Array.from({ length: 30 }, (_, line) => [...'abcd'].map(letter => alternatives(line, letter)).join('\t'));
+  await page.getByLabel('Keyword sets, pasted from a spreadsheet').fill(lines.join('\n'));
+  await setOptions(page, { mix: true, subsets: true });
+  await page.getByRole('button', { name: 'Download campaign' }).click();
+  await status(page).filter({ hasText: /^Working/ }).waitFor();
+  assert.equal(await page.locator('#progress').isVisible(), true);
+
+  // The twin answers while the campaign runs.
+  await page.getByLabel('Keyword 1', { exact: true }).fill('left');
+  await page.getByLabel('Keyword 2', { exact: true }).fill('right');
+  await page.locator('#preview-summary').filter({ hasText: /^2 lines\./ }).waitFor();
+
+  await page.getByRole('button', { name: 'Cancel' }).click();
+  await status(page).filter({ hasText: 'Cancelled' }).waitFor();
+  assert.equal(await status(page).textContent(), 'Cancelled: nothing was written.');
+  assert.equal(await page.locator('#progress').isVisible(), false);
+  assert.equal(await page.getByRole('button', { name: 'Download campaign' }).isEnabled(), true);
+  assert.equal(downloads.length, 0);
+});
