@@ -11,7 +11,7 @@
 
 // Makes the standard streams safe to use: a closed standard output or error is kept closed for
 // writing, so that no file opened later takes its place and a write to it fails. Windows: the
-// standard output writes bytes as they are (LF stays LF).
+// standard output writes bytes as they are (LF stays LF); a console gets them as UTF-16 text.
 void PrepareStandardStreams();
 
 // The program's arguments as UTF-8, *argc updated: on Windows read from the wide command line,

@@ -2,14 +2,61 @@
 
 #include <windows.h>
 
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
+// Every name and text the program handles is UTF-8; the platform is spoken to only through its
+// wide calls, so that no ANSI code page comes between them, on any version of Windows.
+
+// msvcrt's wide counterpart of the argv it gave main(): the same parsing rules, and no other
+// DLL to load (shell32's CommandLineToArgvW doubles the start-up time under Wine).
+struct CrtStartupInfo {
+    int newMode;
+};
+extern "C" int __cdecl __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** environment, int expandWildcards,
+                                      CrtStartupInfo* startup);
+
 namespace {
+
+// A name as the wide calls take it: UTF-16, ended by a NUL; null while there is none.
+struct WideName {
+    wchar_t* chars = nullptr;
+    WideName() = default;
+    WideName(const WideName&) = delete;
+    WideName& operator=(const WideName&) = delete;
+    ~WideName() { std::free(chars); }
+};
+
+void Clear(WideName* name) {
+    std::free(name->chars);
+    name->chars = nullptr;
+}
+
+// False when the bytes are not UTF-8 or memory cannot be had, GetLastError saying which.
+bool ConvertToWide(std::string_view utf8, WideName* name) {
+    Clear(name);
+    if (utf8.size() > INT_MAX) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    const int size = static_cast<int>(utf8.size());
+    const int length = size ? MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0) : 0;
+    if (size && !length) return false;
+    name->chars = static_cast<wchar_t*>(std::malloc((static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
+    if (!name->chars) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    if (size) MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, name->chars, length);
+    name->chars[length] = L'\0';
+    return true;
+}
 
 // The temporary output file, for the console control handler to remove; guarded, because the
 // handler runs on a thread of its own.
 CRITICAL_SECTION temporaryFileLock;
-const char* temporaryFileToRemove = nullptr;
+WideName temporaryFile;
 
 struct LockedTemporaryFile {
     LockedTemporaryFile() { EnterCriticalSection(&temporaryFileLock); }
@@ -17,14 +64,23 @@ struct LockedTemporaryFile {
 };
 
 void SetReason(Text* reason, DWORD error) {
-    char* description = nullptr;
-    const DWORD length = FormatMessageA(
+    wchar_t* description = nullptr;
+    DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-        0, reinterpret_cast<char*>(&description), 0, nullptr);
-    std::string_view text(description ? description : "", length);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == '.')) text.remove_suffix(1);
-    if (text.empty()) text = "system error";
-    reason->Assign(text);
+        0, reinterpret_cast<wchar_t*>(&description), 0, nullptr);
+    while (length > 0 && (description[length - 1] == L'\r' || description[length - 1] == L'\n' ||
+                          description[length - 1] == L'.')) {
+        --length;
+    }
+    const int size = length ? WideCharToMultiByte(CP_UTF8, 0, description, static_cast<int>(length), nullptr, 0,
+                                                  nullptr, nullptr)
+                            : 0;
+    if (size && reason->Resize(static_cast<size_t>(size))) {
+        WideCharToMultiByte(CP_UTF8, 0, description, static_cast<int>(length), reason->MutableData(), size, nullptr,
+                            nullptr);
+    } else {
+        reason->Assign("system error");
+    }
     if (description) LocalFree(description);
 }
 
@@ -41,17 +97,8 @@ intptr_t ValueOf(HANDLE handle) {
 // disappears when the process's handle on it is closed.
 BOOL WINAPI RemoveTemporaryFileOnConsoleEvent(DWORD) {
     const LockedTemporaryFile locked;
-    if (temporaryFileToRemove) DeleteFileA(temporaryFileToRemove);
-    temporaryFileToRemove = nullptr;
+    if (temporaryFile.chars) DeleteFileW(temporaryFile.chars);
     return FALSE;
-}
-
-bool AppendNumber(Text* text, unsigned long number) {
-    char digits[16];
-    size_t at = sizeof digits;
-    do digits[--at] = static_cast<char>('0' + number % 10);
-    while ((number /= 10) > 0);
-    return text->Append(std::string_view(digits + at, sizeof digits - at));
 }
 
 // What a handle names: a file on a disk, or something else (a device, a pipe, the console).
@@ -59,16 +106,96 @@ bool IsDiskFile(HANDLE handle) {
     return GetFileType(handle) == FILE_TYPE_DISK;
 }
 
+bool IsConsole(HANDLE handle) {
+    DWORD mode;
+    return GetConsoleMode(handle, &mode);
+}
+
+// The start of a UTF-8 sequence that one write to the console ended in the middle of, held
+// back until the next write completes it.
+struct ConsoleStream {
+    char pending[4];
+    size_t pendingSize = 0;
+};
+ConsoleStream outputConsole;
+ConsoleStream errorConsole;
+
+// How many bytes at the end begin a sequence that is not complete yet.
+size_t IncompleteSequenceSize(const char* bytes, size_t size) {
+    for (size_t back = 1; back <= 3 && back <= size; ++back) {
+        const unsigned char byte = static_cast<unsigned char>(bytes[size - back]);
+        if ((byte & 0xC0) == 0x80) continue;
+        const size_t sequence = (byte & 0xE0) == 0xC0 ? 2 : (byte & 0xF0) == 0xE0 ? 3 : (byte & 0xF8) == 0xF0 ? 4 : 1;
+        return sequence > back ? back : 0;
+    }
+    return 0;
+}
+
+// A console shows UTF-16 whatever its code page. The program's output always ends with a line
+// end, so nothing is left held back when it ends. False with GetLastError on failure.
+bool WriteToConsole(HANDLE console, ConsoleStream* stream, const char* bytes, size_t size) {
+    char utf8[4096];
+    wchar_t utf16[sizeof utf8];  // a byte never gives more than one UTF-16 unit
+    do {
+        size_t used = stream->pendingSize;
+        std::memcpy(utf8, stream->pending, used);
+        const size_t taken = size < sizeof utf8 - used ? size : sizeof utf8 - used;
+        std::memcpy(utf8 + used, bytes, taken);
+        bytes += taken;
+        size -= taken;
+        used += taken;
+        stream->pendingSize = IncompleteSequenceSize(utf8, used);
+        used -= stream->pendingSize;
+        std::memcpy(stream->pending, utf8 + used, stream->pendingSize);
+        const int units = used ? MultiByteToWideChar(CP_UTF8, 0, utf8, static_cast<int>(used), utf16,
+                                                     static_cast<int>(sizeof utf16 / sizeof *utf16))
+                               : 0;
+        for (int at = 0; at < units;) {
+            DWORD written = 0;
+            if (!WriteConsoleW(console, utf16 + at, static_cast<DWORD>(units - at), &written, nullptr)) return false;
+            if (!written) {
+                SetLastError(ERROR_WRITE_FAULT);
+                return false;
+            }
+            at += static_cast<int>(written);
+        }
+    } while (size > 0);
+    return true;
+}
+
 }  // namespace
 
 void PrepareStandardStreams() {
     InitializeCriticalSection(&temporaryFileLock);
     // Nothing to do for the streams themselves: output goes through WriteFile, which neither
-    // translates line ends nor writes to a handle the process does not have.
+    // translates line ends nor writes to a handle the process does not have; to a console,
+    // through WriteConsoleW.
 }
 
-char** Utf8Arguments(int*, char** argv) {
-    return argv;
+// The C runtime's argv went through the ANSI code page, which loses what it cannot hold.
+char** Utf8Arguments(int* argc, char**) {
+    int count = 0;
+    wchar_t** wide = nullptr;
+    wchar_t** environment = nullptr;
+    CrtStartupInfo startup{0};
+    if (__wgetmainargs(&count, &wide, &environment, 0, &startup) < 0 || !wide) return nullptr;
+    // One block: the pointers, then the strings they point to.
+    size_t size = (static_cast<size_t>(count) + 1) * sizeof(char*);
+    for (int k = 0; k < count; ++k) {
+        size += static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide[k], -1, nullptr, 0, nullptr, nullptr));
+    }
+    char** arguments = static_cast<char**>(std::malloc(size));
+    if (arguments) {
+        char* at = reinterpret_cast<char*>(arguments + count + 1);
+        const char* const end = reinterpret_cast<const char*>(arguments) + size;
+        for (int k = 0; k < count; ++k) {
+            arguments[k] = at;
+            at += WideCharToMultiByte(CP_UTF8, 0, wide[k], -1, at, static_cast<int>(end - at), nullptr, nullptr);
+        }
+        arguments[count] = nullptr;
+        *argc = count;
+    }
+    return arguments;
 }
 
 std::string_view NativeLineEnd() {
@@ -80,8 +207,11 @@ bool OpenInput(const char* path, InputStream* input, Text* reason) {
         *input = {ValueOf(GetStdHandle(STD_INPUT_HANDLE)), false};
         return true;
     }
-    const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    WideName name;
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const HANDLE file = ConvertToWide(path, &name) ? CreateFileW(name.chars, GENERIC_READ, kShareAll, nullptr,
+                                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                                   : INVALID_HANDLE_VALUE;
     if (file == INVALID_HANDLE_VALUE) {
         SetReason(reason, GetLastError());
         return false;
@@ -112,7 +242,12 @@ void OpenStandardOutput(OutputTarget* output) {
 }
 
 bool OpenOutputFile(const char* path, OutputTarget* output, Text* reason) {
-    const DWORD attributes = GetFileAttributesA(path);
+    WideName name;
+    if (!ConvertToWide(path, &name)) {
+        SetReason(reason, GetLastError());
+        return false;
+    }
+    const DWORD attributes = GetFileAttributesW(name.chars);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         reason->Assign("it is a folder");
         return false;
@@ -122,7 +257,7 @@ bool OpenOutputFile(const char* path, OutputTarget* output, Text* reason) {
         return false;
     }
     // A device (NUL, CON, a pipe) cannot be replaced: it is written as a stream.
-    const HANDLE existing = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    const HANDLE existing = CreateFileW(name.chars, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (existing != INVALID_HANDLE_VALUE) {
         if (!IsDiskFile(existing)) {
@@ -142,15 +277,17 @@ bool OpenOutputFile(const char* path, OutputTarget* output, Text* reason) {
             return false;
         }
         const LockedTemporaryFile locked;
-        const HANDLE file = CreateFileA(output->temporaryPath.Data(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE file = ConvertToWide(output->temporaryPath.View(), &temporaryFile)
+                                ? CreateFileW(temporaryFile.chars, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                : INVALID_HANDLE_VALUE;
         if (file != INVALID_HANDLE_VALUE) {
-            temporaryFileToRemove = output->temporaryPath.Data();
             output->handle = ValueOf(file);
             output->ownsHandle = true;
             return true;
         }
         const DWORD error = GetLastError();
+        Clear(&temporaryFile);
         if (error != ERROR_FILE_EXISTS || attempt == 100) {
             SetReason(reason, error);
             output->temporaryPath.Resize(0);
@@ -160,10 +297,16 @@ bool OpenOutputFile(const char* path, OutputTarget* output, Text* reason) {
 }
 
 WriteResult WriteOutput(OutputTarget* output, const char* bytes, size_t size, Text* reason) {
+    const HANDLE handle = HandleOf(output->handle);
+    if (IsConsole(handle)) {
+        if (WriteToConsole(handle, &outputConsole, bytes, size)) return WriteResult::kWritten;
+        SetReason(reason, GetLastError());
+        return WriteResult::kFailed;
+    }
     while (size > 0) {
         const DWORD chunk = size > 1u << 30 ? 1u << 30 : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(HandleOf(output->handle), bytes, chunk, &written, nullptr)) {
+        if (!WriteFile(handle, bytes, chunk, &written, nullptr)) {
             const DWORD error = GetLastError();
             if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE) return WriteResult::kPipeClosed;
             SetReason(reason, error);
@@ -189,13 +332,15 @@ bool CommitOutput(OutputTarget* output, Text* reason) {
     CloseHandle(file);
     if (!replacing) return true;
     const LockedTemporaryFile locked;
-    const bool moved = MoveFileExA(output->temporaryPath.Data(), output->destination.Data(),
+    WideName destination;
+    const bool moved = ConvertToWide(output->destination.View(), &destination) &&
+                       MoveFileExW(temporaryFile.chars, destination.chars,
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!moved) {
         SetReason(reason, GetLastError());
-        DeleteFileA(output->temporaryPath.Data());
+        DeleteFileW(temporaryFile.chars);
     }
-    temporaryFileToRemove = nullptr;
+    Clear(&temporaryFile);
     output->temporaryPath.Resize(0);
     return moved;
 }
@@ -205,13 +350,17 @@ void AbandonOutput(OutputTarget* output) {
     output->ownsHandle = false;
     if (output->temporaryPath.IsEmpty()) return;
     const LockedTemporaryFile locked;
-    DeleteFileA(output->temporaryPath.Data());
-    temporaryFileToRemove = nullptr;
+    if (temporaryFile.chars) DeleteFileW(temporaryFile.chars);
+    Clear(&temporaryFile);
     output->temporaryPath.Resize(0);
 }
 
 void WriteToStandardError(std::string_view message) {
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    if (IsConsole(error)) {
+        WriteToConsole(error, &errorConsole, message.data(), message.size());
+        return;
+    }
     while (!message.empty()) {
         DWORD written = 0;
         if (!WriteFile(error, message.data(), static_cast<DWORD>(message.size()), &written, nullptr) || !written) return;
