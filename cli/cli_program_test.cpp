@@ -230,6 +230,43 @@ TEST(Program, PhrasesOverGoogleAdsLimitsAreWarnedAboutOrWithStrictRefused) {
     EXPECT_EQ(RunProgram({"--strict", "--lf", long40, std::string(39, 'l')}).exitCode, 0);
 }
 
+TEST(Program, UnicodeArgumentsFileNamesAndMessagesStayUtf8) {
+    // Letters of the ANSI code page and letters outside it. On Windows they cross the wide
+    // command line and the wide file calls; elsewhere they are bytes all the way.
+    const std::string cafe = "caf\xC3\xA9";
+    const std::string greece = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1";
+    const std::string phrases = "\"" + cafe + " " + greece + "\"" + kNativeLineEnd + "\"" + greece + " " + cafe +
+                                "\"" + kNativeLineEnd;
+    const ProcessResult arguments = RunProgram({cafe, greece});
+    EXPECT_EQ(arguments.exitCode, 0);
+    EXPECT_EQ(arguments.out, phrases);
+    EXPECT_EQ(arguments.err, "");
+
+    // A folder, a keyword file and an existing output file named so; the temporary file beside
+    // the output lives in that folder too.
+    const auto folder = TestFolder("unicode") / std::filesystem::u8path(greece + " " + cafe);
+    std::filesystem::create_directory(folder);
+    const auto input = folder / std::filesystem::u8path("\xCE\xBB\xCE\xAD\xCE\xBE\xCE\xB5\xCE\xB9\xCF\x82 "
+                                                        "\xC3\xBC.tsv");
+    const auto output = folder / std::filesystem::u8path("\xCF\x86\xCF\x81\xCE\xAC\xCF\x83\xCE\xB5\xCE\xB9\xCF\x82 "
+                                                         "\xC3\xB1.txt");
+    WriteFile(input, cafe + "\t" + greece + "\n");
+    WriteFile(output, "old content\n");
+    const ProcessResult files = RunProgram({"--input", input.u8string(), "-o", output.u8string()});
+    EXPECT_EQ(files.exitCode, 0);
+    EXPECT_EQ(files.err, "");
+    EXPECT_EQ(ReadFile(output), phrases);
+    EXPECT_EQ(cli_test::FileNames(folder), (std::vector<std::string>{input.filename().u8string(),
+                                                                      output.filename().u8string()}));
+
+    // A message names the file as it was given.
+    const auto missing = folder / std::filesystem::u8path(greece + ".tsv");
+    const ProcessResult unopened = RunProgram({"--input", missing.u8string()});
+    EXPECT_EQ(unopened.exitCode, 2);
+    const std::string named = "varnholt-cli: cannot open " + missing.u8string() + ": ";
+    EXPECT_EQ(unopened.err.substr(0, named.size()), named);
+}
+
 TEST(Program, HelpAndVersion) {
     const ProcessResult help = RunProgram({"--help"});
     EXPECT_EQ(help.exitCode, 0);

@@ -23,7 +23,7 @@ inline ProcessResult RunProgram(const std::vector<std::string>& arguments, const
 
 // A folder of the test's own, emptied first.
 inline std::filesystem::path TestFolder(const std::string& name) {
-    const std::filesystem::path folder = std::filesystem::path(TestProgramDirectory()) / "cli_test_files" / name;
+    const std::filesystem::path folder = std::filesystem::u8path(TestProgramDirectory()) / "cli_test_files" / name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;
@@ -42,7 +42,7 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 
 inline std::vector<std::string> FileNames(const std::filesystem::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().u8string());
     std::sort(names.begin(), names.end());
     return names;
 }

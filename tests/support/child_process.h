@@ -1,6 +1,6 @@
 #pragma once
 // Runs a program as a real child process for the tests: its standard input fed from a string,
-// its standard output and error collected byte for byte.
+// its standard output and error collected byte for byte. Names and arguments are UTF-8.
 
 #include <string>
 #include <vector>

@@ -39,6 +39,14 @@ struct Pipe {
     }
 };
 
+// The tests' strings are UTF-8; the platform takes UTF-16.
+std::wstring Wide(const std::string& utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0],
+                                    static_cast<int>(wide.size())));
+    return wide;
+}
+
 void CloseEnd(HANDLE* handle) {
     if (*handle) CloseHandle(*handle);
     *handle = nullptr;
@@ -61,7 +69,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         AppendQuoted(&commandLine, argument);
     }
     Pipe in(true), out(false), err(false);
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in.read;
@@ -69,8 +77,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     startup.hStdError = err.write;
     PROCESS_INFORMATION process{};
     ProcessResult result;
-    const BOOL started = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
+    std::wstring wideCommandLine = Wide(commandLine);
+    const BOOL started = CreateProcessW(Wide(program).c_str(), &wideCommandLine[0], nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process);
     CloseEnd(&in.read);
     CloseEnd(&out.write);
     CloseEnd(&err.write);
@@ -102,8 +111,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 }
 
 std::string TestProgramDirectory() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string program(path, length);
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::string program(3 * length, '\0');
+    program.resize(WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), &program[0],
+                                       static_cast<int>(program.size()), nullptr, nullptr));
     return program.substr(0, program.find_last_of("\\/"));
 }
