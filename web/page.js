@@ -37,7 +37,18 @@ function permutationText(engine, words, brackets, subsets) {
   const length = engine.permutations(at + 16, at, brackets ? 1 : 0, subsets ? 1 : 0);
   engine.release(at);
   if (length < 0) return null;
-  return decoder.decode(new Uint8Array(engine.memory.buffer, engine.permutations_text(), length));
+  try {
+    return decoder.decode(new Uint8Array(engine.memory.buffer, engine.permutations_text(), length));
+  } catch {
+    return null;  // longer than a string of the browser's can be
+  }
+}
+
+// How many lines the keywords give, as the builder lays them out.
+function lineCount(words, subsets) {
+  if (words[2] === '') return 2;
+  if (words[3] === '') return subsets ? 12 : 6;
+  return subsets ? 60 : 24;
 }
 
 // ---- The window's twin ----------------------------------------------------------------------
@@ -127,6 +138,8 @@ function limitReasons(phrase) {
   return reasons;
 }
 
+const kMaxShownText = 4 << 20;
+
 let previewPending = false;
 function schedulePreview() {
   if (previewPending) return;
@@ -144,6 +157,12 @@ function renderPreview(engine) {
   list.replaceChildren();
   if (words[0] === '' || words[1] === '') {
     summary.textContent = 'Type keywords 1 and 2 to see the lines.';
+    return;
+  }
+  // Past a few megabytes the lines are counted, not shown: the press still copies them all.
+  const size = words.reduce((sum, word) => sum + word.length, 0) * lineCount(words, $('subsets').checked);
+  if (size > kMaxShownText) {
+    summary.textContent = `${count(lineCount(words, $('subsets').checked), 'line')}, too long to show here.`;
     return;
   }
   const text = permutationText(engine, words, bracketsChosen(), $('subsets').checked);

@@ -43,6 +43,16 @@ test('the preview counts the lines and shows what a press copies', async t => {
   assert.equal(shown.join('\r\n'), await clipboardText(page));
   assert.equal(new Set(shown).size, 60);
 
+  // Megabytes of keywords are counted, not shown; a press still copies them all.
+  const huge = 'x'.repeat(3 << 20);
+  await typeKeywords(page, [huge, 'y', '', '']);
+  await summary(page).filter({ hasText: 'too long' }).waitFor();
+  assert.equal(await summary(page).textContent(), '2 lines, too long to show here.');
+  assert.equal((await shownLines(page)).length, 0);
+  await page.getByRole('button', { name: 'Paste permutations in Clipboard' }).click();
+  await page.waitForFunction(() => navigator.clipboard.readText().then(text => text.startsWith('[xxx')));
+  assert.equal(await clipboardText(page), `[${huge} y]\r\n[y ${huge}]`);
+
   // Emptying keyword 1 empties the preview.
   await keyword(page, 1).fill('');
   await summary(page).filter({ hasText: 'Type keywords' }).waitFor();
