@@ -206,7 +206,7 @@ void CheckPhrases(Writer* w, const KeywordList& keywords, int keywordCount, Line
             for (size_t c = 0; c < kRefusedKeywordCharacters.size(); ++c) {
                 if (!(phraseRefused >> c & 1)) continue;
                 text.Append(" ");
-                text.Append(kRefusedKeywordCharacters.substr(c, 1));
+                text.Append(std::string_view(&kRefusedKeywordCharacters[c], 1));
             }
         }
         Report(w, &set, w->options.strict ? "error: " : "warning: ", text.View());

@@ -90,7 +90,7 @@ bool ComparableForm::Append(std::string_view text) {
             continue;
         }
         afterBlank = false;
-        const size_t length = Utf8SequenceLength(text.substr(at));
+        const size_t length = Utf8SequenceLength(TextFrom(text, at));
         if (length <= 1) {  // ASCII, or a byte that is no UTF-8: kept as it is
             const char folded = static_cast<char>(length == 1 ? FoldCase(lead) : lead);
             if (!out->Append(std::string_view(&folded, 1))) return false;

@@ -164,7 +164,7 @@ bool IsValidUtf8(std::string_view text) {
             ++at;
             continue;
         }
-        const size_t length = Utf8SequenceLength(text.substr(at));
+        const size_t length = Utf8SequenceLength(TextFrom(text, at));
         if (length == 0) return false;
         at += length;
     }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "campaign/campaign.h"
+#include "support/text.h"
 
 // The length of the valid UTF-8 sequence at the start of `text` (RFC 3629: no overlong forms,
 // no surrogates, nothing past U+10FFFF), or 0 when it does not start with one.

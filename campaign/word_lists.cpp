@@ -48,7 +48,7 @@ bool NextCombination(WordListOdometer* odometer) {
         std::string_view& current = odometer->current[k];
         const size_t end = static_cast<size_t>(current.data() - field.data()) + current.size();
         if (end < field.size()) {
-            current = FirstAlternative(field.substr(end + 1));
+            current = FirstAlternative(TextFrom(field, end + 1));
             return true;
         }
         current = FirstAlternative(field);  // wraps, and the keyword before it moves on

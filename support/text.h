@@ -49,6 +49,12 @@ private:
     size_t capacity_ = 0;
 };
 
+// The bytes of `text` from `from` on, where `from` is at most its size. string_view::substr
+// checks that with an exception, which would bring the C++ runtime's into the programs.
+constexpr std::string_view TextFrom(std::string_view text, size_t from) noexcept {
+    return {text.data() + from, text.size() - from};
+}
+
 // Appends the number in decimal digits; false when memory cannot be had.
 bool AppendNumber(Text* text, size_t number) noexcept;
 

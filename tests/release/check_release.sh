@@ -3,10 +3,11 @@
 # Windows DLLs and carries icon group 102 (16x16 and 32x32), the version resource and the
 # application manifest; at most 32 KiB, linked without the C++ runtime (read from the link map
 # beside it, EXE's name ending in .map), and built again in the folder beside EXE's with
-# "-reproduced" added, byte for byte.
-# Arguments: EXE OBJDUMP WINDRES
+# "-reproduced" added, byte for byte. The console program beside it is held to no C++ runtime
+# either, read from its own link map.
+# Arguments: EXE OBJDUMP WINDRES CLI_EXE
 set -euo pipefail
-exe=$1 objdump=$2 windres=$3
+exe=$1 objdump=$2 windres=$3 cli=$4
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
@@ -77,6 +78,9 @@ done < <(sed -n 's/^LOAD //p' "$map" | grep -Ev '\.a$|^dll stuff$')
 # Symbols that only the runtime defines.
 runtime=$(grep -Em3 '__cxa_|__gxx_personality|__gcc_personality|_Unwind_|std::__throw|operator (new|delete)|typeinfo for|__register_frame' "$map" || true)
 [ -z "$runtime" ] || fail "the link map holds runtime symbols: $runtime"
+# A string_view::substr that may throw is enough to bring in the runtime's exceptions.
+cli_runtime=$(grep -Em3 '__cxa_|__gxx_personality|_Unwind_|std::__throw' "${cli%.exe}.map" || true)
+[ -z "$cli_runtime" ] || fail "the console program's link map holds runtime symbols: $cli_runtime"
 # No start-up code would run static constructors, destructors or TLS callbacks.
 startup=$(grep -Em3 '^ \.(ctors|dtors|tls|CRT\$)' "$map" || true)
 [ -z "$startup" ] || fail "the program has input sections that need a runtime's start-up: $startup"
