@@ -115,6 +115,33 @@ TEST(Program, KeywordFilesInBothInputFormats) {
     EXPECT_EQ(RunProgram({"--input", "-", "--lf"}, "one\ttwo\n").out, "\"one two\"\n\"two one\"\n");
 }
 
+// Files that spreadsheets and old exports write: a lone CR at the very end, CR-only line ends,
+// Excel's UTF-16 "Unicode Text"; and the campaign engine's options reaching it.
+TEST(Program, FilesOfEveryLineEndAndEncodingAndTheCampaignOptions) {
+    const auto folder = TestFolder("encodings");
+    const std::string expected = "[a b]\n[b a]\n[c d]\n[d c]\n";
+    const struct {
+        const char* name;
+        std::string bytes;
+    } files[] = {
+        {"lone-cr-at-end.tsv", "a\tb\nc\td\r"},
+        {"cr-only.tsv", "a\tb\rc\td\r"},
+        {"utf-16.txt", std::string("\xFF\xFE" "a\0\t\0b\0\r\0\n\0c\0\t\0d\0\r\0\n\0", 22)},
+    };
+    for (const auto& file : files) {
+        WriteFile(folder / file.name, file.bytes);
+        const ProcessResult run = RunProgram({"--input", (folder / file.name).string(), "-b", "--lf"});
+        EXPECT_EQ(run.exitCode, 0) << file.name;
+        EXPECT_EQ(run.err, "") << file.name;
+        EXPECT_EQ(run.out, expected) << file.name;
+    }
+    const ProcessResult mixed = RunProgram({"--mix", "-u", "--bom", "--lf", "-m", "broad,exact", "buy|order", "Buy"});
+    EXPECT_EQ(mixed.exitCode, 0);
+    EXPECT_EQ(mixed.out, "\xEF\xBB\xBF" "buy Buy\n[buy Buy]\norder Buy\nBuy order\n[order Buy]\n[Buy order]\n");
+    const ProcessResult negative = RunProgram({"-nfcsv", "--lf", "a", "b"});
+    EXPECT_EQ(negative.out, "Ad group,Keyword,Criterion Type\na b,a b,Negative Phrase\na b,b a,Negative Phrase\n");
+}
+
 TEST(Program, InvalidLinesAreReportedByFileAndLineAndNothingIsWritten) {
     const auto folder = TestFolder("invalid_lines");
     const std::string sets = (folder / "sets.csv").string();
