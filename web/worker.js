@@ -5,7 +5,7 @@
 // cancelled, so that the memory a large campaign took goes with it.
 
 const kSlice = 1 << 20;           // input bytes read from the file at a time
-const kPartChunks = 256;          // output chunks (of up to 256 KiB) gathered into one Blob part
+const kStage = 16 << 20;          // output bytes gathered before they are kept as a Blob part
 const kShownMessages = 1000;      // the page lists these; all of them can be saved
 const kProgressEvery = 100;       // milliseconds between progress reports
 
@@ -45,13 +45,17 @@ function readInput(into, size) {
   return count;
 }
 
+// The output is gathered in one reused buffer and kept as a Blob part each time it fills: a
+// copy per byte, and no allocation per flush of the engine.
 function takeOutput(at, size) {
   try {
-    run.chunks.push(engine.memory.buffer.slice(at, at + size));
-    // Gathered into Blobs as it goes, which the browser may keep out of this worker's memory.
-    if (run.chunks.length === kPartChunks) {
-      run.parts.push(new Blob(run.chunks));
-      run.chunks = [];
+    if (run.staged + size > run.stage.length) keepStaged();
+    const bytes = new Uint8Array(engine.memory.buffer, at, size);
+    if (size > run.stage.length) {
+      run.parts.push(new Blob([bytes]));
+    } else {
+      run.stage.set(bytes, run.staged);
+      run.staged += size;
     }
   } catch {
     run.outOfMemory = true;
@@ -60,6 +64,11 @@ function takeOutput(at, size) {
   run.written += size;
   reportProgress(false);
   return 1;
+}
+
+function keepStaged() {
+  run.parts.push(new Blob([run.stage.subarray(0, run.staged)]));
+  run.staged = 0;
 }
 
 function takeMessage(at, size) {
@@ -87,14 +96,20 @@ function start({ module, source, inputName, settings }) {
   }).exports;
   engine._initialize();
   run = { source, offset: 0, slice: new Uint8Array(0), sliceAt: 0, reported: 0, written: 0,
-          chunks: [], parts: [], outOfMemory: false, shown: [], messages: [], messageCount: 0 };
+          stage: new Uint8Array(kStage), staged: 0, parts: [], outOfMemory: false,
+          shown: [], messages: [], messageCount: 0 };
   const at = putStrings([settings.matchTypes, settings.encoding, settings.campaign, inputName]);
   const result = at ? engine.campaign(at + 16, at, settings.flags) : 'out of memory';
+  try {
+    keepStaged();
+  } catch {
+    run.outOfMemory = true;
+  }
   reportProgress(true);
   postMessage({
     type: 'done',
     result: run.outOfMemory ? 'out of memory' : result,
-    output: new Blob([...run.parts, ...run.chunks], { type: settings.mimeType }),
+    output: new Blob(run.parts, { type: settings.mimeType }),
     size: run.written,
     messageCount: run.messageCount,
     shown: run.shown,
