@@ -4,6 +4,7 @@
 set -euo pipefail
 # shellcheck source=scripts/setup.sh
 . "$(dirname "$0")/../scripts/setup.sh"
+VARNHOLT_PACKAGES=("${VARNHOLT_WEB_PACKAGES[@]}")
 install_missing_packages
 build=$VARNHOLT_ROOT/build/web
 [ -f "$build/build.ninja" ] ||
