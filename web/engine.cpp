@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "campaign/campaign.h"
+#include "campaign/keyword_limits.h"
 #include "generator/permutation_text.h"
 #include "support/text.h"
 
@@ -43,6 +44,23 @@ VARNHOLT_EXPORT("permutations") long Permutations(const char* keywords, const si
 
 VARNHOLT_EXPORT("permutations_text") const char* PermutationsText() {
     return lastText.Data();
+}
+
+// Google Ads' limits as the campaign engine applies them, for the preview to mark the same
+// phrases: into `out`, the most characters and words a keyword may have and the size of the
+// characters it may not hold, which are returned.
+VARNHOLT_EXPORT("keyword_limits") const char* KeywordLimits(size_t* out) {
+    out[0] = kMaxKeywordCharacters;
+    out[1] = kMaxKeywordWords;
+    out[2] = kRefusedKeywordCharacters.size();
+    return kRefusedKeywordCharacters.data();
+}
+
+// A phrase's size as those limits count it: its characters into out[0], its words into out[1].
+VARNHOLT_EXPORT("measure_keyword") void MeasurePhrase(const char* phrase, size_t size, size_t* out) {
+    const KeywordSize measured = MeasureKeyword({phrase, size});
+    out[0] = measured.characters;
+    out[1] = measured.words;
 }
 
 // The worker's side of a campaign run: its JavaScript reads the file in slices, keeps the

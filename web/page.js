@@ -123,19 +123,33 @@ $('twin').addEventListener('submit', event => {
 for (const field of keywordFields) field.addEventListener('input', () => field.removeAttribute('aria-invalid'));
 
 // ---- Preview --------------------------------------------------------------------------------
-// Google Ads' limits for one keyword: 80 characters, counted as Unicode characters (code
-// points, as UTF-8 counts them), and 10 words (runs of anything but blanks and tabs).
-const kMaxCharacters = 80;
-const kMaxWords = 10;
+// Google Ads' limits for one keyword, as the campaign engine checks them: characters (counted
+// as UTF-8 counts them), words (runs of anything but blanks and tabs), and the characters it
+// does not accept.
+function keywordLimits(engine) {
+  const at = engine.allocate(12);
+  const refused = engine.keyword_limits(at);
+  const [characters, words, refusedSize] = new Uint32Array(engine.memory.buffer, at, 3);
+  engine.release(at);
+  return { characters, words, refused: decoder.decode(new Uint8Array(engine.memory.buffer, refused, refusedSize)) };
+}
 
-function limitReasons(phrase) {
-  let characters = 0;
-  for (const _ of phrase) ++characters;
-  const words = phrase.split(/[ \t]+/).filter(Boolean).length;
-  const reasons = [];
-  if (characters > kMaxCharacters) reasons.push(`${characters} characters, more than ${kMaxCharacters}`);
-  if (words > kMaxWords) reasons.push(`${words} words, more than ${kMaxWords}`);
-  return reasons;
+// Why Google Ads would not take this phrase as a keyword; empty when it would.
+function limitReasons(engine, limits, phrase) {
+  const bytes = encoder.encode(phrase);
+  const at = engine.allocate(8 + bytes.length);
+  if (!at) return '';
+  new Uint8Array(engine.memory.buffer).set(bytes, at + 8);
+  engine.measure_keyword(at + 8, bytes.length, at);
+  const [characters, words] = new Uint32Array(engine.memory.buffer, at, 2);
+  engine.release(at);
+  const over = [];
+  if (characters > limits.characters) over.push(`${characters} characters, more than ${limits.characters}`);
+  if (words > limits.words) over.push(`${words} words, more than ${limits.words}`);
+  const refused = [...limits.refused].filter(character => phrase.includes(character));
+  return [over.length ? 'Over Google Ads’ limits: ' + over.join('; ') : '',
+          refused.length ? 'Characters Google Ads does not accept in keywords: ' + refused.join(' ') : '',
+  ].filter(Boolean).join('. ');
 }
 
 const kMaxShownText = 4 << 20;
@@ -171,6 +185,7 @@ function renderPreview(engine) {
     return;
   }
   const lines = text.split('\r\n');
+  const limits = keywordLimits(engine);
   const items = [];
   let over = 0;
   for (const line of lines) {
@@ -179,19 +194,19 @@ function renderPreview(engine) {
     phrase.textContent = line;
     item.append(phrase);
     // The limits are on the phrase without its delimiters.
-    const reasons = limitReasons(line.slice(1, -1));
-    if (reasons.length) {
+    const reasons = limitReasons(engine, limits, line.slice(1, -1));
+    if (reasons) {
       ++over;
       item.className = 'over';
       const reason = document.createElement('span');
       reason.className = 'reason';
-      reason.textContent = 'Over Google Ads’ limits: ' + reasons.join('; ');
+      reason.textContent = reasons;
       item.append(reason);
     }
     items.push(item);
   }
   summary.textContent = `${count(lines.length, 'line')}` +
-    (over ? `, ${over} of them over Google Ads’ limits for a keyword` : '') + '. A press copies exactly these.';
+    (over ? `, ${over} of them not accepted by Google Ads as keywords` : '') + '. A press copies exactly these.';
   list.append(...items);
 }
 

@@ -59,7 +59,7 @@ test('the preview counts the lines and shows what a press copies', async t => {
   assert.equal((await shownLines(page)).length, 0);
 });
 
-test('phrases over Google Ads\' limits are marked with the reason', async t => {
+test('phrases Google Ads would not take as keywords are marked with the reason', async t => {
   const { page } = await openPage(t);
   // Characters are counted as Unicode characters, not bytes: 'é' is one. "a" + 77 'é' + " b"
   // is 80 characters (156 bytes) and fits; with one 'é' more it does not.
@@ -69,9 +69,9 @@ test('phrases over Google Ads\' limits are marked with the reason', async t => {
   assert.deepEqual((await shownLines(page)).map(line => line.reason), [null, null]);
 
   await typeKeywords(page, [long + 'é', 'b']);
-  await summary(page).filter({ hasText: 'over' }).waitFor();
+  await summary(page).filter({ hasText: 'not accepted' }).waitFor();
   assert.equal(await summary(page).textContent(),
-               '2 lines, 2 of them over Google Ads’ limits for a keyword. A press copies exactly these.');
+               '2 lines, 2 of them not accepted by Google Ads as keywords. A press copies exactly these.');
   assert.deepEqual((await shownLines(page)).map(line => line.reason),
                    Array(2).fill('Over Google Ads’ limits: 81 characters, more than 80'));
 
@@ -81,15 +81,26 @@ test('phrases over Google Ads\' limits are marked with the reason', async t => {
   await summary(page).filter({ hasText: /^24 lines\./ }).waitFor();
   assert.equal((await shownLines(page)).filter(line => line.reason).length, 0);
   await keyword(page, 4).fill('ten eleven' + 'x'.repeat(40));
-  await summary(page).filter({ hasText: '24 of them over' }).waitFor();
+  await summary(page).filter({ hasText: '24 of them not' }).waitFor();
   const reasons = new Set((await shownLines(page)).map(line => line.reason));
   assert.deepEqual([...reasons], ['Over Google Ads’ limits: 96 characters, more than 80; 11 words, more than 10']);
 
   // Only the phrases over a limit are marked: with subsets, the shorter ones fit.
   await keyword(page, 4).fill('ten eleven');
   await page.getByLabel('Include Subsets', { exact: true }).check();
-  await summary(page).filter({ hasText: /^60 lines, 24 of them over/ }).waitFor();
+  await summary(page).filter({ hasText: /^60 lines, 24 of them not/ }).waitFor();
   const lines = await shownLines(page);
   assert.deepEqual(lines.map(line => line.reason !== null), [...Array(24).fill(true), ...Array(36).fill(false)]);
   assert.equal(lines[0].reason, 'Over Google Ads’ limits: 11 words, more than 10');
+
+  // Characters Google Ads does not take in a keyword are marked too, each named once.
+  await typeKeywords(page, ['shoes!', 'size (42)', 'x'.repeat(80), '']);
+  await page.getByLabel('Include Subsets', { exact: true }).uncheck();
+  await summary(page).filter({ hasText: /^6 lines, 6 of them not/ }).waitFor();
+  assert.deepEqual((await shownLines(page)).map(line => line.reason), Array(6).fill(
+    'Over Google Ads’ limits: 97 characters, more than 80. Characters Google Ads does not accept in keywords: ! ( )'));
+  await keyword(page, 3).fill('');
+  await summary(page).filter({ hasText: /^2 lines/ }).waitFor();
+  assert.deepEqual((await shownLines(page)).map(line => line.reason),
+                   Array(2).fill('Characters Google Ads does not accept in keywords: ! ( )'));
 });
