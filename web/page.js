@@ -24,6 +24,10 @@ const builder = engineModule.then(async module => {
   return instance.exports;
 });
 
+// What a browser that cannot run the engine is told, wherever the engine is needed.
+const kNoEngine = 'This browser cannot run Varnholt (it needs WebAssembly with SIMD and DecompressionStream). ' +
+  'Open the page in a current Chrome, Edge, Firefox or Safari.';
+
 // The window's text for these keywords: lines joined by CR LF, none after the last; null when
 // the engine cannot have the memory for it.
 function permutationText(engine, words, brackets, subsets) {
@@ -81,7 +85,13 @@ async function press() {
   const words = keywords();
   if (words[0] === '') return missingKeyword(0, 'Need to enter Keyword 1.  Try again.');
   if (words[1] === '') return missingKeyword(1, 'Need at least two keywords. Enter Keyword 2.');
-  const text = permutationText(await builder, words, bracketsChosen(), $('subsets').checked);
+  let engine;
+  try {
+    engine = await builder;
+  } catch {
+    return say(twinMessage, kNoEngine, true);
+  }
+  const text = permutationText(engine, words, bracketsChosen(), $('subsets').checked);
   if (text === null) return say(twinMessage, 'There is not enough memory for so much text. Try shorter keywords.', true);
   if (await copyToClipboard(text)) return say(twinMessage, 'The text is in the clipboard (ready for pasting).');
   const copy = $('copy-text');
@@ -158,9 +168,9 @@ let previewPending = false;
 function schedulePreview() {
   if (previewPending) return;
   previewPending = true;
-  requestAnimationFrame(async () => {
+  requestAnimationFrame(() => {
     previewPending = false;
-    renderPreview(await builder);
+    builder.then(renderPreview, () => { $('preview-summary').textContent = kNoEngine; });
   });
 }
 
@@ -314,7 +324,12 @@ async function runCampaign() {
   if (!settings.matchTypes) return say(campaignStatus, 'Choose at least one match type.', true);
   const pasted = $('sets').value;
   if (!chosenFile && pasted.trim() === '') return say(campaignStatus, 'Paste keyword sets or load a file first.', true);
-  const module = await engineModule;
+  let module;
+  try {
+    module = await engineModule;
+  } catch {
+    return say(campaignStatus, kNoEngine, true);
+  }
   for (const url of downloadUrls) URL.revokeObjectURL(url);
   downloadUrls = [];
   $('download').hidden = true;

@@ -141,3 +141,16 @@ test('a clipboard the browser refuses: the page says so and the text stays there
   assert.equal(await copy.isVisible(), false);
   assert.deepEqual(dialogs, []);
 });
+
+test('a browser that cannot run the engine is told so on the page', async t => {
+  const { page, dialogs } = await openPage(t, { initScript: () => { delete window.DecompressionStream; } });
+  const kNoEngine = /^This browser cannot run Varnholt \(it needs WebAssembly with SIMD and DecompressionStream\)\./;
+  await page.locator('#preview-summary').filter({ hasText: kNoEngine }).waitFor();
+  await typeKeywords(page, ['blue', 'running']);
+  await paste(page).click();
+  await message(page).filter({ hasText: kNoEngine }).waitFor();
+  await page.getByLabel('Keyword sets, pasted from a spreadsheet').fill('a\tb');
+  await page.getByRole('button', { name: 'Download campaign' }).click();
+  await page.locator('#campaign-status').filter({ hasText: kNoEngine }).waitFor();
+  assert.deepEqual(dialogs, []);
+});
