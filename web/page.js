@@ -330,15 +330,19 @@ async function runCampaign() {
   } catch {
     return say(campaignStatus, kNoEngine, true);
   }
+  // A second press while the engine was being awaited.
+  if (worker) return;
   for (const url of downloadUrls) URL.revokeObjectURL(url);
   downloadUrls = [];
   $('download').hidden = true;
   $('report').hidden = true;
   $('report-lines').replaceChildren();
   workerUrl = workerUrl || URL.createObjectURL(new Blob([$('worker-source').textContent], { type: 'text/javascript' }));
-  worker = new Worker(workerUrl);
+  const current = worker = new Worker(workerUrl);
   const name = outputName(settings);
+  // Whatever a cancelled run had already sent is dropped.
   worker.onmessage = ({ data }) => {
+    if (current !== worker) return;
     if (data.type === 'progress') return showProgress(data);
     endWorker();
     if (data.type === 'failed') return say(campaignStatus, `The engine stopped: ${data.reason}`, true);
@@ -346,6 +350,7 @@ async function runCampaign() {
   };
   worker.onerror = event => {
     event.preventDefault();
+    if (current !== worker) return;
     endWorker();
     say(campaignStatus, `The engine stopped: ${event.message || 'an unknown error'}`, true);
   };
