@@ -81,29 +81,39 @@ uint32_t FoldCase(uint32_t c) {
 }
 
 bool ComparableForm::Append(std::string_view text) {
+    // Gathered on the stack and appended in pieces: a keyword is folded for every set.
+    char folded[256];
+    size_t used = 0;
     for (size_t at = 0; at < text.size();) {
+        if (used + 4 > sizeof folded) {
+            if (!out->Append({folded, used})) return false;
+            used = 0;
+        }
         const unsigned char lead = static_cast<unsigned char>(text[at]);
         if (lead == ' ' || lead == '\t') {
-            if (!afterBlank && !out->Append(" ")) return false;
+            if (!afterBlank) folded[used++] = ' ';
             afterBlank = true;
             ++at;
             continue;
         }
         afterBlank = false;
+        if (lead < 0x80) {
+            folded[used++] = static_cast<char>(FoldCase(lead));
+            ++at;
+            continue;
+        }
         const size_t length = Utf8SequenceLength(TextFrom(text, at));
-        if (length <= 1) {  // ASCII, or a byte that is no UTF-8: kept as it is
-            const char folded = static_cast<char>(length == 1 ? FoldCase(lead) : lead);
-            if (!out->Append(std::string_view(&folded, 1))) return false;
+        if (length == 0) {  // a byte that is no UTF-8 is kept as it is
+            folded[used++] = static_cast<char>(lead);
             ++at;
             continue;
         }
         uint32_t codePoint = lead & (0xFF >> (length + 1));
         for (size_t i = 1; i < length; ++i) codePoint = (codePoint << 6) | (text[at + i] & 0x3F);
-        char encoded[4];
-        if (!out->Append(std::string_view(encoded, EncodeUtf8(FoldCase(codePoint), encoded)))) return false;
+        used += EncodeUtf8(FoldCase(codePoint), folded + used);
         at += length;
     }
-    return true;
+    return out->Append({folded, used});
 }
 
 PhraseSet::~PhraseSet() {

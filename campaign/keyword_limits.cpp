@@ -10,7 +10,7 @@ KeywordSize MeasureKeyword(std::string_view text) {
         const bool blank = c == ' ' || c == '\t';
         if (!blank && !inWord) ++size.words;
         inWord = !blank;
-        const size_t sequence = Utf8SequenceLength(TextFrom(text, at));
+        const size_t sequence = c < 0x80 ? 1 : Utf8SequenceLength(TextFrom(text, at));
         at += sequence ? sequence : 1;
         ++size.characters;
     }

@@ -34,9 +34,9 @@ bulk() {
     hyperfine -N --warmup 5 --runs 40 --output=null "$program $* --lf --input $input" "cat $work/$name.out"
 }
 bulk subsets "$work/sets-100000.tsv" --subsets
-bulk "three match types" "$work/sets-100000.tsv" --subsets --match exact,phrase,broad
+bulk match-types "$work/sets-100000.tsv" --subsets --match exact,phrase,broad
 bulk unique "$work/sets-100000.tsv" --subsets --unique
-bulk "word lists" "$work/mix.tsv" --subsets --mix
+bulk word-lists "$work/mix.tsv" --subsets --mix
 
 echo "== peak resident memory"
 for sets in 1000 100000; do
