@@ -375,8 +375,8 @@ void WriteFields(Writer* w, const std::string_view fields[4], std::string_view a
         return;
     }
     WordListOdometer odometer;
-    if (!StartWordLists(&odometer, fields, keywordCount, &w->message)) {
-        const Text reason = w->message;
+    Text reason;
+    if (!StartWordLists(&odometer, fields, keywordCount, &reason)) {
         Report(w, &set, {}, reason.View());
         w->invalid = true;
         return;
