@@ -312,17 +312,18 @@ TEST_F(BrowserLauncher, ReportsMissingRegistrationWithStopIconAndStartsNothing) 
 
 // The user's choice for http wins when its ProgId has a usable command, and the htmlfile
 // command serves otherwise; with neither there is the box.
+constexpr char kTestProgId[] = "VarnholtTestBrowser";
+
 TEST_F(BrowserLauncher, StartsTheBrowserTheUserChoseOrElseTheHtmlFileOne) {
-    constexpr char kProgId[] = "VarnholtTestBrowser";
     struct ProgIdRemoval {
-        ~ProgIdRemoval() { RegDeleteTreeA(HKEY_CLASSES_ROOT, "VarnholtTestBrowser"); }
+        ~ProgIdRemoval() { RegDeleteTreeA(HKEY_CLASSES_ROOT, kTestProgId); }
     } removeProgIdAtEnd;
     const std::string choiceKey =
         "Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
-    const std::string progIdCommandKey = std::string(kProgId) + "\\shell\\open\\command";
+    const std::string progIdCommandKey = std::string(kTestProgId) + "\\shell\\open\\command";
     const std::string htmlFileCommand = Quoted(fake_) + " --htmlfile \"%1\"";
     const std::string chosenCommand = Quoted(fake_) + " --single-argument %1";  // as Chrome's
-    auto chooseProgId = [&] { StoreValue(HKEY_CURRENT_USER, choiceKey.c_str(), "ProgId", REG_SZ, kProgId); };
+    auto chooseProgId = [&] { StoreValue(HKEY_CURRENT_USER, choiceKey.c_str(), "ProgId", REG_SZ, kTestProgId); };
     struct Case {
         const char* what;
         std::function<void()> setUp;
@@ -338,7 +339,7 @@ TEST_F(BrowserLauncher, StartsTheBrowserTheUserChoseOrElseTheHtmlFileOne) {
          {fake_, "--single-argument", kUrl}},
         {"a chosen ProgId with only a DelegateExecute",
          [&] {
-             RegDeleteTreeA(HKEY_CLASSES_ROOT, kProgId);
+             RegDeleteTreeA(HKEY_CLASSES_ROOT, kTestProgId);
              StoreValue(HKEY_CLASSES_ROOT, progIdCommandKey.c_str(), "DelegateExecute", REG_SZ, "{0}");
              chooseProgId();
          },
