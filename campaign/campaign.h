@@ -27,6 +27,16 @@ enum class InputEncoding { kAuto, kUtf8, kUtf16Le, kUtf16Be, kWindows1252 };
 // "auto", "utf-8", "utf-16le", "utf-16be", "windows-1252"; false for anything else.
 bool ParseInputEncoding(std::string_view name, InputEncoding* encoding);
 
+// How a front end names its own controls where a message of the engine points the user to
+// one: the command line its options, the page its controls.
+struct ControlNames {
+    // Ends "not UTF-8 (the output keeps these bytes; ...)".
+    std::string_view windows1252 = "--input-encoding windows-1252 converts them";
+    // Ends "FILE: not a text file (a NUL byte at offset N; ...)" when the NULs stand at every
+    // other byte.
+    std::string_view utf16 = "it may be UTF-16 without a byte-order mark: try --input-encoding utf-16le or utf-16be";
+};
+
 struct CampaignOptions {
     MatchTypeList matchTypes;
     bool includeSubsets = false;
@@ -41,6 +51,9 @@ struct CampaignOptions {
     bool hasCampaign = false;    // CSV: a leading Campaign column holding `campaign`
     std::string_view campaign;
     std::string_view lineEnd = "\n";
+    // Messages about lines shown before the rest are only counted; 0 shows every one.
+    size_t maxMessages = 100;
+    ControlNames controlNames;
 };
 
 // Fills `into` with up to `size` bytes: the count, 0 at the end, -1 on a read error.
@@ -65,6 +78,7 @@ enum class CampaignResult {
     kReadFailed,     // the read function failed
     kOutputStopped,  // the sink refused bytes
     kOutOfMemory,
+    kNoKeywordSets,  // the input held no keyword set: warned about, the rest as kWritten
 };
 
 // Every line of a keyword file: `inputName` names the lines in messages ("FILE:LINE").

@@ -64,7 +64,7 @@ long ReadFromInput(void* source, char* into, size_t size) {
 int Finish(CampaignResult result, Output* output, const InputSource& input, std::string_view inputName) {
     if (result == CampaignResult::kReadFailed) ReportProblem("cannot read ", inputName, input.reason.View());
     if (result == CampaignResult::kOutOfMemory) ReportProblem("out of memory", {}, {});
-    if (result != CampaignResult::kWritten) {
+    if (result != CampaignResult::kWritten && result != CampaignResult::kNoKeywordSets) {
         AbandonOutput(&output->target);
         return kFailure;
     }
