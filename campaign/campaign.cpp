@@ -16,6 +16,8 @@ namespace {
 constexpr char kNeedKeyword1[] = "Need to enter Keyword 1.  Try again.";
 constexpr char kNeedKeyword2[] = "Need at least two keywords. Enter Keyword 2.";
 constexpr char kNotUtf8[] = "not UTF-8 (the output keeps these bytes; --input-encoding windows-1252 converts them)";
+constexpr char kBrokenUtf16[] =
+    "not valid UTF-16 (a lone surrogate or an odd last byte; the output has U+FFFD in its place)";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Large writes to the sink; a text larger than this (very long keywords) grows it for as long
@@ -446,8 +448,21 @@ bool ParseInputEncoding(std::string_view name, InputEncoding* encoding) {
 CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunction read, void* source,
                                      std::string_view inputName, OutputSink output, MessageSink messages) {
     Writer w(options, output, messages);
-    if (!StartOutput(&w)) return Finish(&w);
     DecodingReader decoder = MakeDecodingReader(read, source, options.inputEncoding);
+    StartDecoding(&decoder);
+    if (decoder.firstNulByte != kNoNulByte) {
+        // Binary data read as text would give a message for nearly every line: one for the file.
+        Text notText;
+        const bool built = notText.Append(inputName) && notText.Append(": not a text file (a NUL byte at offset ") &&
+                           AppendNumber(&notText, decoder.firstNulByte) &&
+                           (!decoder.nulBytesAlternate ||
+                            (notText.Append("; ") && notText.Append(options.controlNames.utf16))) &&
+                           notText.Append(")");
+        if (!built) return CampaignResult::kOutOfMemory;
+        Report(&w, nullptr, {}, notText.View());
+        return CampaignResult::kInvalidInput;
+    }
+    if (!StartOutput(&w)) return Finish(&w);
     LineReader reader = MakeLineReader(ReadDecoded, &decoder, options.inputFormat);
     for (;;) {
         char* line;
@@ -461,6 +476,9 @@ CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunctio
         }
         const SetName set{inputName, reader.lineNumber};
         if (KeepsBytesAsTheyAre(decoder) && !IsValidUtf8({line, size})) Report(&w, &set, {}, kNotUtf8);
+        if (!KeepsBytesAsTheyAre(decoder) && RestoreReplacementCharacters(line, size)) {
+            Report(&w, &set, {}, kBrokenUtf16);
+        }
         LineFields fields;
         if (const char* reason = SplitFields(line, size, options.inputFormat, &fields)) {
             Report(&w, &set, {}, reason);
