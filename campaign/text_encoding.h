@@ -37,11 +37,12 @@ struct DecodingReader {
     bool atEnd = false;
     bool readFailed = false;  // told once the bytes read before the failure are passed on
     // Read as UTF-8 or Windows-1252, where the head's first NUL byte stands (counted from the
-    // file's first byte), and whether all its NUL bytes stand every other byte, as in UTF-16.
+    // file's first byte), and whether its NUL bytes stand in every other byte, as in UTF-16 of
+    // Latin text: all at even or all at odd offsets, and in at least half of those.
     size_t firstNulByte = kNoNulByte;
     bool nulBytesAlternate = false;
     // Bytes read but not yet converted, from `rawStart` to `rawEnd`: the head after the start,
-    // later a UTF-16 unit or surrogate pair cut by a read.
+    // later the last read's rest, or a UTF-16 unit or surrogate pair it cut.
     char raw[kHeadSize];
     size_t rawStart = 0;
     size_t rawEnd = 0;
