@@ -56,21 +56,24 @@ write('long-utf-8.tsv', accented)
 write('long-utf-16.tsv', accented, 'utf-16-le', b'\xff\xfe')
 write('long-ascii.tsv', 'k' * (2 * 10 ** 7 - 3) + '\tb\n')" "$work"
 
-# reading TITLE BASELINE-OPTIONS OTHER-OPTIONS...: the other runs' times as multiples of the first.
+# reading TITLE BASELINE-OPTIONS OTHER-OPTIONS...: each run's mean and least time, and its
+# processor time (user and system, which other programs on a shared machine disturb least), as
+# multiples of the first's.
 reading() {
     local title=$1
     shift
     echo "== reading, $title"
     local commands=()
     for options in "$@"; do commands+=("$program --lf $options"); done
-    hyperfine -N --warmup 2 --runs 10 --output=null --export-json "$work/reading.json" "${commands[@]}"
+    hyperfine -N --warmup 3 --runs 20 --output=null --export-json "$work/reading.json" "${commands[@]}" >/dev/null
     python3 -c "
 import json, sys
 results = json.load(open(sys.argv[1]))['results']
-base = results[0]['mean']
-for result in results:
+times = [(r['mean'], r['min'], r['user'] + r['system']) for r in results]
+print('%-52s %22s %22s %22s' % ('', 'mean', 'least', 'user + system'))
+for result, time in zip(results, times):
     options = result['command'].split(' --lf ')[1].replace(sys.argv[2] + '/', '')
-    print('%-60s %7.3f s  %5.2f times the first' % (options, result['mean'], result['mean'] / base))
+    print('%-52s' % options + ''.join('%9.1f ms (%5.2f x)' % (t * 1000, t / base) for t, base in zip(time, times[0])))
 " "$work/reading.json" "$work"
 }
 reading "lone CRs after a 2 MB line (4 MB)" "--input $work/lf.tsv" "--input $work/cr.tsv" \
