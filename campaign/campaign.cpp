@@ -16,6 +16,8 @@ namespace {
 // The window's own texts for a missing keyword.
 constexpr char kNeedKeyword1[] = "Need to enter Keyword 1.  Try again.";
 constexpr char kNeedKeyword2[] = "Need at least two keywords. Enter Keyword 2.";
+constexpr char kBrokenUtf16[] =
+    "not valid UTF-16 (a lone surrogate or an odd last byte; the output has U+FFFD in its place)";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Large writes to the sink; a text larger than this (very long keywords) grows it for as long
@@ -643,9 +645,24 @@ CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunctio
     Writer w(options, output, messages);
     EscapedText name{&w.log.source};
     if (!AppendEscaped(&name, inputName)) return CampaignResult::kOutOfMemory;
+    DecodingReader decoder = MakeDecodingReader(read, source, options.inputEncoding);
+    StartDecoding(&decoder);
+    if (decoder.firstNulByte != kNoNulByte) {
+        // Binary data read as text would give a message for nearly every line: one for the file.
+        StartMessage(&w);
+        Add(&w, w.log.source.View());
+        Add(&w, ": not a text file (a NUL byte at offset ");
+        AddNumber(&w, decoder.firstNulByte);
+        if (decoder.nulBytesAlternate) {
+            Add(&w, "; ");
+            Add(&w, options.controlNames.utf16);
+        }
+        Add(&w, ")");
+        SendMessage(&w);
+        return Finish(&w, CampaignResult::kInvalidInput);
+    }
     CheckCampaignName(&w);
     if (!StartOutput(&w)) return Finish(&w);
-    DecodingReader decoder = MakeDecodingReader(read, source, options.inputEncoding);
     LineReader reader = MakeLineReader(ReadDecoded, &decoder, options.inputFormat);
     bool anyLine = false;  // other than an empty one
     while (!w.stopped) {
@@ -672,6 +689,9 @@ CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunctio
             Add(&w, options.controlNames.windows1252);
             Add(&w, ")");
             SendMessage(&w);
+        }
+        if (!KeepsBytesAsTheyAre(decoder) && RestoreReplacementCharacters(bytes, size)) {
+            ReportLine(&w, line, Severity::kWarning, kBrokenUtf16);
         }
         LineFields fields;
         if (const char* reason = SplitFields(bytes, size, options.inputFormat, &fields)) {

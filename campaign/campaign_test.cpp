@@ -499,4 +499,85 @@ TEST(HostileInput, Sets) {
     ADD_FAILURE() << "100 allocations were not enough";
 }
 
+// Bytes the line reader searched for line ends, the file read in 4096-byte pieces.
+size_t BytesSearchedForLineEnds(const std::string& bytes, InputEncoding encoding, InputFormat format) {
+    Chunks chunks{bytes, 4096};
+    DecodingReader decoder = MakeDecodingReader(ReadChunk, &chunks, encoding);
+    LineReader reader = MakeLineReader(ReadDecoded, &decoder, format);
+    char* line;
+    size_t size;
+    while (ReadLine(&reader, &line, &size) == ReadLineResult::kLine) {
+    }
+    return reader.search.bytesSearched;
+}
+
+std::string Utf16Le(std::u16string text) {
+    std::string bytes;
+    for (char16_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return bytes;
+}
+
+TEST(HostileInput, Reading) {
+    const std::string set = "\"a b\"\n\"b a\"\n";
+    // A spreadsheet row of nothing but separators is skipped however long: only its reading counts.
+    const std::string longRow(100000, '\t');
+    const std::u16string longRow16(100000, u'\t');
+    const std::string loneCarriageReturns(20000, '\r');
+    const std::string notText = "f: not a text file (a NUL byte at offset ";
+    const std::string maybeUtf16 =
+        "; it may be UTF-16 without a byte-order mark: try --input-encoding utf-16le or utf-16be)\n";
+    const std::string brokenUtf16 =
+        ": not valid UTF-16 (a lone surrogate or an odd last byte; the output has U+FFFD in its place)\n";
+    const std::string replacement = "\xEF\xBF\xBD";
+    const struct {
+        const char* what;
+        std::string bytes;
+        InputEncoding encoding;
+        InputFormat format;
+        std::string output;
+        std::string messages;
+        CampaignResult result;
+    } files[] = {
+        {"lone CRs after a long line", longRow + loneCarriageReturns + "a\tb", InputEncoding::kAuto,
+         InputFormat::kTsv, set, "", CampaignResult::kWritten},
+        {"lone CRs after a long CSV line", std::string(100000, ',') + loneCarriageReturns + "a,b",
+         InputEncoding::kAuto, InputFormat::kCsv, set, "", CampaignResult::kWritten},
+        {"a long UTF-16 line", Utf16Le(u"\uFEFF" + longRow16 + u"\r\na\tb"), InputEncoding::kAuto,
+         InputFormat::kTsv, set, "", CampaignResult::kWritten},
+        {"a long Windows-1252 line", longRow + "\na\tb", InputEncoding::kWindows1252, InputFormat::kTsv, set, "",
+         CampaignResult::kWritten},
+        {"a NUL byte", std::string("a\tb\nc\0d\te\n", 11), InputEncoding::kAuto, InputFormat::kTsv, "",
+         notText + "5)\n", CampaignResult::kInvalidInput},
+        {"a NUL byte counted from the byte-order mark", std::string("\xEF\xBB\xBF" "a\0", 5), InputEncoding::kAuto,
+         InputFormat::kTsv, "", notText + "4)\n", CampaignResult::kInvalidInput},
+        {"a NUL byte as the head's last byte", "a\tb\n" + std::string(8187, 'x') + '\0', InputEncoding::kWindows1252,
+         InputFormat::kTsv, "", notText + "8191)\n", CampaignResult::kInvalidInput},
+        {"NUL bytes on both sides of every other byte", std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0", 16),
+         InputEncoding::kAuto, InputFormat::kTsv, "", notText + "7)\n", CampaignResult::kInvalidInput},
+        {"UTF-16 LE without a mark", Utf16Le(u"a\tb\r\n"), InputEncoding::kAuto, InputFormat::kTsv, "",
+         notText + "1" + maybeUtf16, CampaignResult::kInvalidInput},
+        {"UTF-16 BE without a mark, read as UTF-8", std::string("\0a\0\t\0b", 6), InputEncoding::kUtf8,
+         InputFormat::kTsv, "", notText + "0" + maybeUtf16, CampaignResult::kInvalidInput},
+        {"broken UTF-16: lone surrogates and an odd last byte, one message a line",
+         Utf16Le(u"\uFEFFa\xD800\tb\r\nc\uFFFD\td\r\n\xDC00" u"e\xDC00\tf\r\ng\th") + "\x01",
+         InputEncoding::kAuto, InputFormat::kTsv,
+         "\"a" + replacement + " b\"\n\"b a" + replacement + "\"\n\"c" + replacement + " d\"\n\"d c" + replacement +
+             "\"\n\"" + replacement + "e" + replacement + " f\"\n\"f " + replacement + "e" + replacement +
+             "\"\n\"g h" + replacement + "\"\n\"h" + replacement + " g\"\n",
+         "f:1" + brokenUtf16 + "f:3" + brokenUtf16 + "f:4" + brokenUtf16, CampaignResult::kWritten},
+    };
+    for (const auto& file : files) {
+        CampaignOptions options;
+        options.inputEncoding = file.encoding;
+        options.inputFormat = file.format;
+        const Outcome run = RunFile(file.bytes, options);
+        EXPECT_EQ(run.output, file.output) << file.what;
+        EXPECT_EQ(run.messages, file.messages) << file.what;
+        EXPECT_EQ(run.result, file.result) << file.what;
+        // Linear time: no byte searched more than twice, once for a CR and once for an LF.
+        EXPECT_LE(BytesSearchedForLineEnds(file.bytes, file.encoding, file.format), 3 * file.bytes.size())
+            << file.what;
+    }
+}
+
 }  // namespace

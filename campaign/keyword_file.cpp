@@ -1,5 +1,6 @@
 #include "campaign/keyword_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 bool AllFieldsEmpty(const LineFields& fields) {
@@ -14,33 +15,53 @@ namespace {
 constexpr size_t kFirstBufferSize = 64 * 1024;
 constexpr size_t kLeastRead = 64;
 
-// Where the line that starts at `begin` ends (the CR or LF that ends it), or null when the
+enum class CsvState : unsigned char { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted };
+
+// The first `byte` in `data` from `*from` to `end`, or `end`; `*from` is left at it.
+size_t FindByte(const char* data, size_t end, char byte, size_t* from, size_t* bytesSearched) {
+    const void* found = std::memchr(data + *from, byte, end - *from);
+    const size_t at = found ? static_cast<size_t>(static_cast<const char*>(found) - data) : end;
+    *bytesSearched += (found ? at + 1 : at) - *from;
+    *from = at;
+    return at;
+}
+
+// Where the line that starts at `lineStart` ends (the CR or LF that ends it), or `end` when the
 // bytes so far hold no line end. A CR inside a quoted CSV field is data.
-const char* FindLineEnd(const char* begin, const char* end, InputFormat format) {
-    if (begin == end) return nullptr;
+size_t FindLineEnd(const char* data, size_t lineStart, size_t end, InputFormat format, LineEndSearch* search) {
+    if (lineStart == end) return end;
     if (format == InputFormat::kTsv) {
-        const size_t size = static_cast<size_t>(end - begin);
-        const char* lineFeed = static_cast<const char*>(std::memchr(begin, '\n', size));
-        const void* carriageReturn = std::memchr(begin, '\r', lineFeed ? static_cast<size_t>(lineFeed - begin) : size);
-        return carriageReturn ? static_cast<const char*>(carriageReturn) : lineFeed;
+        const size_t lineFeed = FindByte(data, end, '\n', &search->from, &search->bytesSearched);
+        return FindByte(data, lineFeed, '\r', &search->carriageReturnFrom, &search->bytesSearched);
     }
-    enum class State { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted } state = State::kFieldStart;
-    for (const char* at = begin; at < end; ++at) {
-        const char c = *at;
-        if (c == '\n' || (c == '\r' && state != State::kQuoted)) return at;
+    CsvState state = static_cast<CsvState>(search->csvState);
+    size_t at = search->from;
+    for (; at < end; ++at) {
+        const char c = data[at];
+        if (c == '\n' || (c == '\r' && state != CsvState::kQuoted)) break;
         switch (state) {
-            case State::kQuoted: state = c == '"' ? State::kQuoteInQuoted : State::kQuoted; break;
-            case State::kFieldStart:
-            case State::kQuoteInQuoted:  // a second quote is a doubled one, inside the field
+            case CsvState::kQuoted: state = c == '"' ? CsvState::kQuoteInQuoted : CsvState::kQuoted; break;
+            case CsvState::kFieldStart:
+            case CsvState::kQuoteInQuoted:  // a second quote is a doubled one, inside the field
                 if (c == '"') {
-                    state = State::kQuoted;
+                    state = CsvState::kQuoted;
                     break;
                 }
                 [[fallthrough]];
-            case State::kUnquoted: state = c == ',' ? State::kFieldStart : State::kUnquoted; break;
+            case CsvState::kUnquoted: state = c == ',' ? CsvState::kFieldStart : CsvState::kUnquoted; break;
         }
     }
-    return nullptr;
+    search->bytesSearched += (at < end ? at + 1 : at) - search->from;
+    search->from = at;
+    search->csvState = static_cast<unsigned char>(state);
+    return at;
+}
+
+// The next line starts at `lineStart`: what was searched before it is behind.
+void StartLineSearch(LineEndSearch* search, size_t lineStart) {
+    search->from = std::max(search->from, lineStart);
+    search->carriageReturnFrom = std::max(search->carriageReturnFrom, lineStart);
+    search->csvState = static_cast<unsigned char>(CsvState::kFieldStart);
 }
 
 // Fields past the fifth are counted, not kept: a line of nothing but separators is an empty
@@ -124,27 +145,27 @@ LineReader MakeLineReader(ReadFunction read, void* source, InputFormat format) {
 ReadLineResult ReadLine(LineReader* reader, char** line, size_t* size) {
     for (;;) {
         char* data = reader->buffer.MutableData();
-        char* begin = data + reader->lineStart;
-        char* end = data + reader->filled;
-        const char* lineEnd = FindLineEnd(begin, end, reader->format);
+        const size_t lineEnd = FindLineEnd(data, reader->lineStart, reader->filled, reader->format, &reader->search);
+        const bool found = lineEnd < reader->filled;
+        const bool crLf = found && data[lineEnd] == '\r' && lineEnd + 1 < reader->filled && data[lineEnd + 1] == '\n';
         // A CR as the last byte so far may be the first half of a CR LF.
-        const bool endKnown = lineEnd && (*lineEnd == '\n' || lineEnd + 1 < end || reader->atEnd);
-        if (endKnown || (!lineEnd && reader->atEnd && begin < end)) {
-            const size_t length = static_cast<size_t>((lineEnd ? lineEnd : end) - begin);
-            size_t ending = 0;
-            if (lineEnd) ending = *lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n' ? 2 : 1;
-            reader->lineStart += length + ending;
-            *line = begin;
-            *size = length;
+        const bool endKnown = found && (data[lineEnd] == '\n' || lineEnd + 1 < reader->filled || reader->atEnd);
+        if (endKnown || (!found && reader->atEnd && reader->lineStart < reader->filled)) {
+            *line = data + reader->lineStart;
+            *size = lineEnd - reader->lineStart;
+            reader->lineStart = lineEnd + (crLf ? 2 : found ? 1 : 0);
+            StartLineSearch(&reader->search, reader->lineStart);
             ++reader->lineNumber;
             return ReadLineResult::kLine;
         }
         if (reader->atEnd) return ReadLineResult::kEnd;
 
         // The line goes on past the bytes read so far: keep its start, make room, read more.
-        const size_t kept = static_cast<size_t>(end - begin);
         if (reader->lineStart > 0) {
-            std::memmove(data, begin, kept);
+            const size_t kept = reader->filled - reader->lineStart;
+            std::memmove(data, data + reader->lineStart, kept);
+            reader->search.from -= reader->lineStart;
+            reader->search.carriageReturnFrom -= reader->lineStart;
             reader->filled = kept;
             reader->lineStart = 0;
         }

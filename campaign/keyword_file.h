@@ -10,6 +10,18 @@
 #include "campaign/campaign.h"
 #include "support/text.h"
 
+// How far the next line has been searched for its end, kept across reads so that no byte is
+// searched twice: a long line read in many pieces, or lone CRs after it, take linear time.
+struct LineEndSearch {
+    // TSV: no LF before `from` (where a search found one, it stands there) and no CR before
+    // `carriageReturnFrom`. CSV: no line end before `from`, where the quotes stand as
+    // `csvState` says.
+    size_t from = 0;
+    size_t carriageReturnFrom = 0;
+    unsigned char csvState = 0;
+    size_t bytesSearched = 0;  // in all, for the tests: about twice the bytes read at most
+};
+
 // Lines end in LF, CR LF or a lone CR (old Mac exports); a last line without one counts. In
 // CSV a CR inside a quoted field does not end the line: the field holds it. A line is held
 // whole, so the longest line bounds the memory used. Reads ask for at least 64 bytes.
@@ -22,6 +34,7 @@ struct LineReader {
     size_t filled = 0;     // bytes of `buffer` holding input
     size_t lineNumber = 0;
     bool atEnd = false;
+    LineEndSearch search;  // offsets in `buffer`
 };
 
 enum class ReadLineResult { kLine, kEnd, kReadFailed, kOutOfMemory };

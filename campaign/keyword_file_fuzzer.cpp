@@ -1,7 +1,8 @@
 // Random bytes as a keyword file in both input formats and every encoding, read in random
-// pieces: never a crash; converted text is valid UTF-8; at most five fields, and every valid
-// line's fields written as CSV and read back unchanged; word lists give as many combinations as
-// their alternatives multiply to, none of them empty or holding the separator.
+// pieces: never a crash; converted text is valid UTF-8 once its marked U+FFFD are restored; at
+// most five fields, and every valid line's fields written as CSV and read back unchanged; word
+// lists give as many combinations as their alternatives multiply to, none of them empty or
+// holding the separator.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -78,7 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (ReadLine(&reader, &line, &lineSize) == ReadLineResult::kLine) {
         Require(++lines == reader.lineNumber);
         Require(std::memchr(line, '\n', lineSize) == nullptr);
-        Require(KeepsBytesAsTheyAre(decoder) || IsValidUtf8({line, lineSize}));
+        if (!KeepsBytesAsTheyAre(decoder)) {
+            RestoreReplacementCharacters(line, lineSize);
+            Require(IsValidUtf8({line, lineSize}));
+        }
         LineFields fields;
         if (SplitFields(line, lineSize, format, &fields)) continue;
         Require(fields.count >= 1 && fields.count <= kMaxFields);

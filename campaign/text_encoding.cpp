@@ -25,50 +25,47 @@ constexpr ByteOrderMark kMarks[] = {
     {InputEncoding::kUtf16Be, "\xFE\xFF"},
 };
 
-bool StartsWith(const DecodingReader& reader, std::string_view mark) {
-    return reader.pendingCount >= mark.size() && std::memcmp(reader.pending, mark.data(), mark.size()) == 0;
+// The mark for U+FFFD made of broken input: its UTF-8 with a lead byte that UTF-8 never has,
+// so that the line reader passes it on and the line's reader can tell it from a U+FFFD of the
+// file's own.
+constexpr char kMarkedLeadByte = '\xFF';
+constexpr char kReplacementLeadByte = '\xEF';
+
+size_t EncodeMarkedReplacement(char* out) {
+    const size_t length = EncodeUtf8(kReplacementCharacter, out);
+    out[0] = kMarkedLeadByte;
+    return length;
 }
 
-void DropPending(DecodingReader* reader, size_t count) {
-    reader->pendingCount -= count;
-    std::memmove(reader->pending, reader->pending + count, reader->pendingCount);
+// Where the head's NUL bytes stand: a file read byte by byte holds none, unless it is no text,
+// or UTF-16 without a mark, whose Latin text has a NUL in every other byte and none between.
+void LookForNulBytes(DecodingReader* reader) {
+    if (!std::memchr(reader->raw, 0, reader->rawEnd)) return;
+    size_t nulBytes[2] = {};  // at even and at odd offsets
+    for (size_t at = reader->rawEnd; at-- > 0;) {
+        if (reader->raw[at] != 0) continue;
+        reader->firstNulByte = at;
+        ++nulBytes[at % 2];
+    }
+    const size_t oddBytes = reader->rawEnd / 2;
+    const size_t evenBytes = reader->rawEnd - oddBytes;
+    reader->nulBytesAlternate = (nulBytes[1] == 0 && nulBytes[0] * 2 >= evenBytes) ||
+                                (nulBytes[0] == 0 && nulBytes[1] * 2 >= oddBytes);
 }
 
-// Reads the first bytes, enough to see a byte-order mark, decides the encoding when it is
-// auto, and takes the mark off when it is the encoding's own.
-bool Start(DecodingReader* reader) {
-    reader->started = true;
-    while (reader->pendingCount < 3 && !reader->atEnd) {
-        const long got = reader->read(reader->source, reinterpret_cast<char*>(reader->pending) + reader->pendingCount,
-                                      3 - reader->pendingCount);
-        if (got < 0) return false;
-        if (got == 0) reader->atEnd = true;
-        reader->pendingCount += static_cast<size_t>(got);
+// Moves the bytes not yet converted to the start of `raw` and reads more after them.
+void ReadRaw(DecodingReader* reader) {
+    const size_t held = reader->rawEnd - reader->rawStart;
+    std::memmove(reader->raw, reader->raw + reader->rawStart, held);
+    reader->rawStart = 0;
+    reader->rawEnd = held;
+    const long got = reader->read(reader->source, reader->raw + held, sizeof reader->raw - held);
+    if (got < 0) {
+        reader->readFailed = true;
+        return;
     }
-    for (const ByteOrderMark& mark : kMarks) {
-        if (!StartsWith(*reader, mark.bytes)) continue;
-        if (reader->encoding == InputEncoding::kAuto) reader->encoding = mark.encoding;
-        if (reader->encoding == mark.encoding) DropPending(reader, mark.bytes.size());
-        break;
-    }
-    if (reader->encoding == InputEncoding::kAuto) reader->encoding = InputEncoding::kUtf8;
-    return true;
-}
-
-// Raw bytes into `raw` after the pending ones: the count there in all, or -1.
-long FillRaw(DecodingReader* reader, size_t wanted) {
-    std::memcpy(reader->raw, reader->pending, reader->pendingCount);
-    size_t count = reader->pendingCount;
-    reader->pendingCount = 0;
-    // `wanted` counts the pending bytes too, so that the output never outgrows its room.
-    const size_t room = std::min(wanted > count ? wanted - count : 0, sizeof reader->raw - count);
-    if (!reader->atEnd && room > 0) {
-        const long got = reader->read(reader->source, reader->raw + count, room);
-        if (got < 0) return -1;
-        if (got == 0) reader->atEnd = true;
-        count += static_cast<size_t>(got);
-    }
-    return static_cast<long>(count);
+    if (got == 0) reader->atEnd = true;
+    reader->rawEnd += static_cast<size_t>(got);
 }
 
 size_t DecodeWindows1252(const unsigned char* raw, size_t count, char* out) {
@@ -84,10 +81,10 @@ size_t DecodeWindows1252(const unsigned char* raw, size_t count, char* out) {
     return static_cast<size_t>(at - out);
 }
 
-// Converts whole units; a unit or surrogate pair cut by the read waits in `pending`, unless
-// the file has ended, when it is no valid character.
-size_t DecodeUtf16(DecodingReader* reader, const unsigned char* raw, size_t count, char* out) {
-    const bool bigEndian = reader->encoding == InputEncoding::kUtf16Be;
+// Converts whole units and sets `*used` to the bytes they took; a unit or surrogate pair cut at
+// the end waits for the next call, unless these are the file's `last` bytes, when it is no
+// valid character.
+size_t DecodeUtf16(bool bigEndian, const unsigned char* raw, size_t count, bool last, char* out, size_t* used) {
     const auto unitAt = [&](size_t i) {
         return static_cast<uint32_t>(bigEndian ? (raw[i] << 8) | raw[i + 1] : raw[i] | (raw[i + 1] << 8));
     };
@@ -95,29 +92,27 @@ size_t DecodeUtf16(DecodingReader* reader, const unsigned char* raw, size_t coun
     size_t i = 0;
     while (i + 2 <= count) {
         const uint32_t unit = unitAt(i);
-        uint32_t codePoint = unit;
-        size_t used = 2;
         if (unit >= 0xD800 && unit <= 0xDBFF) {
-            if (i + 4 > count && !reader->atEnd) break;
+            if (i + 4 > count && !last) break;
             const uint32_t low = i + 4 <= count ? unitAt(i + 2) : 0;
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                codePoint = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                used = 4;
-            } else {
-                codePoint = kReplacementCharacter;
+                at += EncodeUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), at);
+                i += 4;
+                continue;
             }
+            at += EncodeMarkedReplacement(at);
         } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            codePoint = kReplacementCharacter;
+            at += EncodeMarkedReplacement(at);
+        } else {
+            at += EncodeUtf8(unit, at);
         }
-        at += EncodeUtf8(codePoint, at);
-        i += used;
+        i += 2;
     }
-    if (i < count && reader->atEnd) {
-        at += EncodeUtf8(kReplacementCharacter, at);  // an odd last byte
+    if (i < count && last) {
+        at += EncodeMarkedReplacement(at);  // an odd last byte
         i = count;
     }
-    reader->pendingCount = count - i;
-    std::memcpy(reader->pending, raw + i, reader->pendingCount);
+    *used = i;
     return static_cast<size_t>(at - out);
 }
 
@@ -202,32 +197,69 @@ DecodingReader MakeDecodingReader(ReadFunction read, void* source, InputEncoding
     return reader;
 }
 
+void StartDecoding(DecodingReader* reader) {
+    reader->started = true;
+    while (reader->rawEnd < sizeof reader->raw && !reader->atEnd && !reader->readFailed) ReadRaw(reader);
+    for (const ByteOrderMark& mark : kMarks) {
+        if (reader->rawEnd < mark.bytes.size() || std::memcmp(reader->raw, mark.bytes.data(), mark.bytes.size()) != 0) {
+            continue;
+        }
+        if (reader->encoding == InputEncoding::kAuto) reader->encoding = mark.encoding;
+        if (reader->encoding == mark.encoding) reader->rawStart = mark.bytes.size();
+        break;
+    }
+    if (reader->encoding == InputEncoding::kAuto) reader->encoding = InputEncoding::kUtf8;
+    if (reader->encoding == InputEncoding::kUtf8 || reader->encoding == InputEncoding::kWindows1252) {
+        LookForNulBytes(reader);
+    }
+}
+
 bool KeepsBytesAsTheyAre(const DecodingReader& reader) {
     return reader.encoding == InputEncoding::kUtf8 || reader.encoding == InputEncoding::kAuto;
 }
 
 long ReadDecoded(void* decodingReader, char* into, size_t size) {
     DecodingReader* reader = static_cast<DecodingReader*>(decodingReader);
-    if (!reader->started && !Start(reader)) return -1;
+    if (!reader->started) StartDecoding(reader);
     if (KeepsBytesAsTheyAre(*reader)) {
-        if (reader->pendingCount > 0) {
-            const size_t count = std::min(size, reader->pendingCount);
-            std::memcpy(into, reader->pending, count);
-            DropPending(reader, count);
+        const size_t held = reader->rawEnd - reader->rawStart;
+        if (held > 0) {
+            const size_t count = std::min(size, held);
+            std::memcpy(into, reader->raw + reader->rawStart, count);
+            reader->rawStart += count;
             return static_cast<long>(count);
         }
+        if (reader->readFailed) return -1;
         return reader->atEnd ? 0 : reader->read(reader->source, into, size);
     }
     // Each raw unit grows at most threefold: a UTF-16 unit of two bytes into three, a
-    // Windows-1252 byte into three, a surrogate pair of four into four.
+    // Windows-1252 byte into three, a surrogate pair of four into four, an odd last byte into
+    // three.
     const bool utf16 = reader->encoding != InputEncoding::kWindows1252;
-    const size_t wanted = utf16 ? size / 3 * 2 : size / 3;
+    const size_t wanted = std::min(utf16 ? size / 3 * 2 : size / 3, sizeof reader->raw);
     for (;;) {
-        const long count = FillRaw(reader, wanted);
-        if (count < 0) return -1;
-        const unsigned char* raw = reinterpret_cast<const unsigned char*>(reader->raw);
-        const size_t written = utf16 ? DecodeUtf16(reader, raw, static_cast<size_t>(count), into)
-                                     : DecodeWindows1252(raw, static_cast<size_t>(count), into);
-        if (written > 0 || (reader->atEnd && reader->pendingCount == 0)) return static_cast<long>(written);
+        if (reader->rawEnd - reader->rawStart < wanted && !reader->atEnd && !reader->readFailed) ReadRaw(reader);
+        const size_t held = reader->rawEnd - reader->rawStart;
+        const size_t count = std::min(wanted, held);
+        const unsigned char* raw = reinterpret_cast<const unsigned char*>(reader->raw + reader->rawStart);
+        size_t used = count;
+        const size_t written =
+            utf16 ? DecodeUtf16(reader->encoding == InputEncoding::kUtf16Be, raw, count, reader->atEnd && count == held,
+                                into, &used)
+                  : DecodeWindows1252(raw, count, into);
+        reader->rawStart += used;
+        if (written > 0) return static_cast<long>(written);
+        if (reader->readFailed) return -1;  // after the bytes read before it
+        if (reader->atEnd && reader->rawStart == reader->rawEnd) return 0;
     }
+}
+
+bool RestoreReplacementCharacters(char* line, size_t size) {
+    bool restored = false;
+    for (size_t at = 0; at < size; ++at) {
+        if (line[at] != kMarkedLeadByte) continue;
+        line[at] = kReplacementLeadByte;
+        restored = true;
+    }
+    return restored;
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # varnholt-cli's benchmarks (not tests): bulk generation against cat of the same bytes (plain,
-# every match type, duplicates left out, word lists), peak memory for 1,000 against 100,000
-# sets, and start-up against true. Usage: cli/cli_benchmark.sh [PROGRAM]
-# (default build/native/varnholt-cli, the optimised build).
+# every match type, duplicates left out, word lists), reading in linear time (lone CRs after a
+# long line, a long line in UTF-16 or Windows-1252, against UTF-8 of the same size), peak memory
+# for 1,000 against 100,000 sets, and start-up against true. Usage: cli/cli_benchmark.sh
+# [PROGRAM] (default build/native/varnholt-cli, the optimised build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/setup.sh
@@ -37,6 +38,49 @@ bulk subsets "$work/sets-100000.tsv" --subsets
 bulk match-types "$work/sets-100000.tsv" --subsets --match exact,phrase,broad
 bulk unique "$work/sets-100000.tsv" --subsets --unique
 bulk word-lists "$work/mix.tsv" --subsets --mix
+
+# Long lines and lone CRs: each file against a UTF-8 file of the same size with LF line ends,
+# in one hyperfine run. The budget: at most 3 times that file's time.
+python3 -c "
+import sys
+work = sys.argv[1]
+def write(name, text, encoding='utf-8', prefix=b''):
+    open(work + '/' + name, 'wb').write(prefix + text.encode(encoding))
+line = 'k' * (2 * 1024 * 1024 - 2) + '\tb'  # a 2 MB keyword set
+write('cr.tsv', line + '\r' * 2000000)
+write('lf.tsv', line + '\n' * 2000000)
+write('cr.csv', line.replace('\t', ',') + '\r' * 2000000)
+write('lf.csv', line.replace('\t', ',') + '\n' * 2000000)
+accented = '\u00e9' * (10 ** 7 - 3) + '\tb\n'  # 10 million characters, 20 MB in either encoding
+write('long-utf-8.tsv', accented)
+write('long-utf-16.tsv', accented, 'utf-16-le', b'\xff\xfe')
+write('long-ascii.tsv', 'k' * (2 * 10 ** 7 - 3) + '\tb\n')" "$work"
+
+# reading TITLE BASELINE-OPTIONS OTHER-OPTIONS...: each run's mean and least time, and its
+# processor time (user and system, which other programs on a shared machine disturb least), as
+# multiples of the first's.
+reading() {
+    local title=$1
+    shift
+    echo "== reading, $title"
+    local commands=()
+    for options in "$@"; do commands+=("$program --lf $options"); done
+    hyperfine -N --warmup 3 --runs 20 --output=null --export-json "$work/reading.json" "${commands[@]}" >/dev/null
+    python3 -c "
+import json, sys
+results = json.load(open(sys.argv[1]))['results']
+times = [(r['mean'], r['min'], r['user'] + r['system']) for r in results]
+print('%-52s %22s %22s %22s' % ('', 'mean', 'least', 'user + system'))
+for result, time in zip(results, times):
+    options = result['command'].split(' --lf ')[1].replace(sys.argv[2] + '/', '')
+    print('%-52s' % options + ''.join('%9.1f ms (%5.2f x)' % (t * 1000, t / base) for t, base in zip(time, times[0])))
+" "$work/reading.json" "$work"
+}
+reading "lone CRs after a 2 MB line (4 MB)" "--input $work/lf.tsv" "--input $work/cr.tsv" \
+    "--input-format csv --input $work/lf.csv" "--input-format csv --input $work/cr.csv"
+reading "a line of 10 million characters (20 MB)" "--input $work/long-utf-8.tsv" "--input $work/long-utf-16.tsv"
+reading "a line of 20 million characters (20 MB)" "--input $work/long-ascii.tsv" \
+    "--input-encoding windows-1252 --input $work/long-ascii.tsv"
 
 echo "== peak resident memory"
 for sets in 1000 100000; do
