@@ -193,6 +193,7 @@ TEST(Program, UsageErrorsEndWithStatus2AndAPointerToHelp) {
         {{"-f", "xml", "a", "b"}, "varnholt-cli: unknown format 'xml' (text or csv)"},
         {{"--input", (folder / "missing.tsv").string()}, "varnholt-cli: cannot open " + (folder / "missing.tsv").string() + ": "},
         {{"--input", folder.string()}, "varnholt-cli: cannot open " + folder.string() + ": "},
+        {{"a", "b", "-o", ""}, "varnholt-cli: option '--output' needs a file name"},
         {{"a", "b", "-o", (folder / "no folder" / "out.txt").string()},
          "varnholt-cli: cannot write " + (folder / "no folder" / "out.txt").string() + ": "},
     };
@@ -299,6 +300,8 @@ TEST(Program, HelpAndVersion) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: varnholt-cli [OPTIONS] KEYWORD1 KEYWORD2 [KEYWORD3 [KEYWORD4]]\n", 0), 0u);
     EXPECT_NE(help.out.find("  -s, --subsets          follow each set's full orderings"), std::string::npos);
+    EXPECT_NE(help.out.find("\n  -h, --help             show this help and exit\n"
+                            "      --version          show the program's version and exit\n"), std::string::npos);
     EXPECT_EQ(RunProgram({"-h"}).out, help.out);
     const ProcessResult version = RunProgram({"--version"});
     EXPECT_EQ(version.exitCode, 0);
