@@ -229,6 +229,40 @@ TEST(Program, OutputFileIsReplacedOnlyWhenTheRunSucceeds) {
     EXPECT_EQ(cli_test::FileNames(folder), std::vector<std::string>{"phrases.txt"});
 }
 
+TEST(Program, AnOutputFileThatIsTheInputIsRefused) {
+    const auto folder = TestFolder("output_is_input");
+    const auto sets = folder / "sets.tsv";
+    WriteFile(sets, "a\tb\n");
+    std::filesystem::create_hard_link(sets, folder / "hard link.tsv");
+    for (const auto& output : {sets, folder / "." / "sets.tsv", folder / "hard link.tsv"}) {
+        const ProcessResult run = RunProgram({"--input", sets.string(), "-f", "csv", "-o", output.string()});
+        EXPECT_EQ(run.exitCode, 2) << output;
+        EXPECT_EQ(run.err, "varnholt-cli: --output " + output.string() + " is the same file as the input " +
+                               sets.string() + "\nTry 'varnholt-cli --help'.\n");
+        EXPECT_EQ(ReadFile(sets), "a\tb\n");
+    }
+    EXPECT_EQ(cli_test::FileNames(folder), (std::vector<std::string>{"hard link.tsv", "sets.tsv"}));
+}
+
+#ifdef _WIN32
+TEST(Program, AReadOnlyOutputFileIsRefused) {
+    const auto folder = TestFolder("read_only");
+    const auto out = folder / "kept.txt";
+    WriteFile(out, "old content\n");
+    const auto readOnly = std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                          std::filesystem::perms::others_read;
+    std::filesystem::permissions(out, readOnly);
+    const ProcessResult run = RunProgram({"a", "b", "-o", out.string()});
+    // Writable again, so that the next run can empty the folder.
+    std::filesystem::permissions(out, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    EXPECT_EQ(run.exitCode, 2);
+    const std::string refusal = "varnholt-cli: cannot write " + out.string() + ": ";
+    EXPECT_EQ(run.err.substr(0, refusal.size()), refusal);
+    EXPECT_EQ(ReadFile(out), "old content\n");
+    EXPECT_EQ(cli_test::FileNames(folder), std::vector<std::string>{"kept.txt"});
+}
+#endif
+
 TEST(Program, PhrasesOverGoogleAdsLimitsAreWarnedAboutOrWithStrictRefused) {
     const std::string long40(40, 'l');
     const ProcessResult warned = RunProgram({"--lf", "-b", long40, long40});
