@@ -67,6 +67,11 @@ TEST(CommandLine, FollowsTheGnuConventions) {
     EXPECT_EQ(file.options.campaign.campaign, "Spring");
     EXPECT_EQ(file.options.keywordArguments, 0);
 
+    // The cap on messages about lines reaches the engine.
+    EXPECT_EQ(Parse({"a", "b"}).options.campaign.maxMessages, 100u);
+    EXPECT_EQ(Parse({"a", "b", "--max-messages", "7"}).options.campaign.maxMessages, 7u);
+    EXPECT_EQ(Parse({"a", "b", "--max-messages=0"}).options.campaign.maxMessages, 0u);
+
     // Help and version need nothing else.
     EXPECT_TRUE(Parse({"--help"}).options.help);
     EXPECT_TRUE(Parse({"-h"}).usageError.IsEmpty());
@@ -94,6 +99,12 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
         {{"a", "b", "--negative"}, "--negative needs --format csv"},
         {{"a", "b", "-m", "exact,exact"}, "unknown match types 'exact,exact' (exact, phrase and broad, comma-separated)"},
         {{"a", "b", "--match=Phrase"}, "unknown match types 'Phrase' (exact, phrase and broad, comma-separated)"},
+        {{"a", "b", "-o", ""}, "option '--output' needs a file name"},
+        {{"a", "b", "--output="}, "option '--output' needs a file name"},
+        {{"a", "b", "--max-messages", "-1"}, "invalid number of messages '-1' (0 or more; 0 shows every one)"},
+        {{"a", "b", "--max-messages="}, "invalid number of messages '' (0 or more; 0 shows every one)"},
+        {{"a", "b", "--max-messages", "99999999999999999999999"},
+         "invalid number of messages '99999999999999999999999' (0 or more; 0 shows every one)"},
         {{"--input", "f", "--input-encoding", "latin1"},
          "unknown input encoding 'latin1' (auto, utf-8, utf-16le, utf-16be, windows-1252)"},
     };

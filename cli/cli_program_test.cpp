@@ -193,6 +193,7 @@ TEST(Program, UsageErrorsEndWithStatus2AndAPointerToHelp) {
         {{"-f", "xml", "a", "b"}, "varnholt-cli: unknown format 'xml' (text or csv)"},
         {{"--input", (folder / "missing.tsv").string()}, "varnholt-cli: cannot open " + (folder / "missing.tsv").string() + ": "},
         {{"--input", folder.string()}, "varnholt-cli: cannot open " + folder.string() + ": "},
+        {{"a", "b", "-o", ""}, "varnholt-cli: option '--output' needs a file name"},
         {{"a", "b", "-o", (folder / "no folder" / "out.txt").string()},
          "varnholt-cli: cannot write " + (folder / "no folder" / "out.txt").string() + ": "},
     };
@@ -227,6 +228,40 @@ TEST(Program, OutputFileIsReplacedOnlyWhenTheRunSucceeds) {
     EXPECT_EQ(RunProgram({"--strict", "-o", (folder / "new.txt").string(), tooLong, "y"}).exitCode, 1);
     EXPECT_EQ(cli_test::FileNames(folder), std::vector<std::string>{"phrases.txt"});
 }
+
+TEST(Program, AnOutputFileThatIsTheInputIsRefused) {
+    const auto folder = TestFolder("output_is_input");
+    const auto sets = folder / "sets.tsv";
+    WriteFile(sets, "a\tb\n");
+    std::filesystem::create_hard_link(sets, folder / "hard link.tsv");
+    for (const auto& output : {sets, folder / "." / "sets.tsv", folder / "hard link.tsv"}) {
+        const ProcessResult run = RunProgram({"--input", sets.string(), "-f", "csv", "-o", output.string()});
+        EXPECT_EQ(run.exitCode, 2) << output;
+        EXPECT_EQ(run.err, "varnholt-cli: --output " + output.string() + " is the same file as the input " +
+                               sets.string() + "\nTry 'varnholt-cli --help'.\n");
+        EXPECT_EQ(ReadFile(sets), "a\tb\n");
+    }
+    EXPECT_EQ(cli_test::FileNames(folder), (std::vector<std::string>{"hard link.tsv", "sets.tsv"}));
+}
+
+#ifdef _WIN32
+TEST(Program, AReadOnlyOutputFileIsRefused) {
+    const auto folder = TestFolder("read_only");
+    const auto out = folder / "kept.txt";
+    WriteFile(out, "old content\n");
+    const auto readOnly = std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                          std::filesystem::perms::others_read;
+    std::filesystem::permissions(out, readOnly);
+    const ProcessResult run = RunProgram({"a", "b", "-o", out.string()});
+    // Writable again, so that the next run can empty the folder.
+    std::filesystem::permissions(out, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    EXPECT_EQ(run.exitCode, 2);
+    const std::string refusal = "varnholt-cli: cannot write " + out.string() + ": ";
+    EXPECT_EQ(run.err.substr(0, refusal.size()), refusal);
+    EXPECT_EQ(ReadFile(out), "old content\n");
+    EXPECT_EQ(cli_test::FileNames(folder), std::vector<std::string>{"kept.txt"});
+}
+#endif
 
 TEST(Program, PhrasesOverGoogleAdsLimitsAreWarnedAboutOrWithStrictRefused) {
     const std::string long40(40, 'l');
@@ -299,6 +334,8 @@ TEST(Program, HelpAndVersion) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: varnholt-cli [OPTIONS] KEYWORD1 KEYWORD2 [KEYWORD3 [KEYWORD4]]\n", 0), 0u);
     EXPECT_NE(help.out.find("  -s, --subsets          follow each set's full orderings"), std::string::npos);
+    EXPECT_NE(help.out.find("\n  -h, --help             show this help and exit\n"
+                            "      --version          show the program's version and exit\n"), std::string::npos);
     EXPECT_EQ(RunProgram({"-h"}).out, help.out);
     const ProcessResult version = RunProgram({"--version"});
     EXPECT_EQ(version.exitCode, 0);

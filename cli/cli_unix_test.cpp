@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,7 +25,8 @@ using cli_test::RunProgram;
 using cli_test::TestFolder;
 using cli_test::WriteFile;
 
-// A running program: its standard input and error are the test's pipes.
+// A running program: its standard input is the test's pipe; its standard error a socket that
+// keeps each write a record of its own, so that the writes can be counted.
 struct Started {
     pid_t pid = -1;
     int input = -1;
@@ -40,7 +42,7 @@ Started Start(const std::vector<std::string>& arguments, StandardOutput output, 
     signal(SIGPIPE, SIG_IGN);
     int in[2], err[2];
     EXPECT_EQ(pipe2(in, O_CLOEXEC), 0);
-    EXPECT_EQ(pipe2(err, O_CLOEXEC), 0);
+    EXPECT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, err), 0);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
@@ -78,12 +80,15 @@ void Feed(Started* started, const std::string& bytes) {
 }
 
 // Closes the input, reads the errors to their end and waits: the exit status, or 128 + N for
-// an end by signal N.
-int Finish(Started* started, std::string* errors) {
+// an end by signal N. `writes` counts the program's writes to its standard error.
+int Finish(Started* started, std::string* errors, int* writes = nullptr) {
     if (started->input >= 0) close(started->input);
     started->input = -1;
-    char buffer[4096];
-    for (ssize_t got; (got = read(started->errors, buffer, sizeof buffer)) > 0;) errors->append(buffer, got);
+    std::vector<char> record(1 << 20);
+    for (ssize_t got; (got = read(started->errors, record.data(), record.size())) > 0;) {
+        errors->append(record.data(), got);
+        if (writes) ++*writes;
+    }
     close(started->errors);
     int status = 0;
     waitpid(started->pid, &status, 0);
@@ -115,6 +120,11 @@ TEST(UnixProgram, FailedWritesToStandardOutputAreErrors) {
     std::string errors;
     EXPECT_EQ(Finish(&closed, &errors), 1);
     EXPECT_EQ(errors, "varnholt-cli: cannot write standard output: Bad file descriptor\n");
+    // Named as the output file, the closed standard output fails the same way.
+    Started named = Start({"-o", "/dev/stdout", "a", "b"}, StandardOutput::kClosed);
+    errors.clear();
+    EXPECT_EQ(Finish(&named, &errors), 1);
+    EXPECT_EQ(errors, "varnholt-cli: cannot write /dev/stdout: Bad file descriptor\n");
 
     // A device named as the output is written as it is, not replaced.
     const ProcessResult device = RunProgram({"-o", "/dev/full", "a", "b"});
@@ -141,7 +151,7 @@ TEST(UnixProgram, AReaderThatGoesAwayEndsTheProgramQuietly) {
 }
 
 TEST(UnixProgram, ASignalInTheMiddleOfARunLeavesTheOutputFileAsItWas) {
-    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGALRM}) {
         SCOPED_TRACE(strsignal(signalNumber));
         const auto folder = TestFolder("signal");
         const std::string out = (folder / "phrases.txt").string();
@@ -185,6 +195,92 @@ TEST(UnixProgram, DevicesAndLinksAsTheOutput) {
     ASSERT_EQ(stat(target.c_str(), &file), 0);
     EXPECT_EQ(file.st_mode & 07777, 0640u);
     EXPECT_EQ(cli_test::FileNames(folder), (std::vector<std::string>{"link.txt", "target.txt"}));
+}
+
+TEST(UnixProgram, AFileSizeLimitIsAFailedWrite) {
+    const auto folder = TestFolder("size_limit");
+    const std::string sets = (folder / "sets.tsv").string();
+    const std::string out = (folder / "phrases.txt").string();
+    WriteFile(sets, ManySets(1000));
+    WriteFile(out, "old content\n");
+    const ProcessResult run = RunProcess("/bin/sh", {"-c", "ulimit -f 100 && exec \"$0\" \"$@\"", cli_test::ProgramPath(),
+                                                     "--input", sets, "-s", "-o", out});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "varnholt-cli: cannot write " + out + ": File too large\n");
+    EXPECT_EQ(ReadFile(out), "old content\n");
+    EXPECT_EQ(cli_test::FileNames(folder), (std::vector<std::string>{"phrases.txt", "sets.tsv"}));
+}
+
+// Where the tests run as root, the program runs as nobody, so that permissions apply to it.
+ProcessResult RunAsOrdinaryUser(const std::vector<std::string>& arguments) {
+    if (geteuid() != 0) return RunProgram(arguments);
+    std::vector<std::string> command{"--reuid=65534", "--regid=65534", "--clear-groups", cli_test::ProgramPath()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return RunProcess("/usr/bin/setpriv", command);
+}
+
+TEST(UnixProgram, TheOutputFileIsWrittenOnlyWhereTheShellWouldWriteIt) {
+    const auto folder = TestFolder("permissions");
+    // A folder anyone may write in, holding a file only its owner may write.
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    const std::string kept = (folder / "kept.txt").string();
+    WriteFile(kept, "old content\n");
+    ASSERT_EQ(chmod(kept.c_str(), 0444), 0);
+    const ProcessResult refused = RunAsOrdinaryUser({"a", "b", "-o", kept});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err, "varnholt-cli: cannot write " + kept + ": Permission denied\nTry 'varnholt-cli --help'.\n");
+    EXPECT_EQ(ReadFile(kept), "old content\n");
+    EXPECT_EQ(cli_test::FileNames(folder), std::vector<std::string>{"kept.txt"});
+
+    // A replaced file keeps its permissions, but neither set-user-ID nor set-group-ID.
+    const std::string replaced = (folder / "replaced").string();
+    WriteFile(replaced, "old content\n");
+    if (geteuid() == 0) ASSERT_EQ(chown(replaced.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(replaced.c_str(), 06755), 0);
+    EXPECT_EQ(RunProgram({"a", "b", "-o", replaced}).exitCode, 0);
+    struct stat status;
+    ASSERT_EQ(stat(replaced.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0755u);
+}
+
+TEST(UnixProgram, TheInputReachedThroughALinkOrStandardInputIsNotReplaced) {
+    const auto folder = TestFolder("input_links");
+    const std::string sets = (folder / "sets.tsv").string();
+    WriteFile(sets, "a\tb\n");
+    std::filesystem::create_symlink("sets.tsv", folder / "link.tsv");
+    const std::string link = (folder / "link.tsv").string();
+    const ProcessResult linked = RunProgram({"--input", sets, "-o", link});
+    EXPECT_EQ(linked.exitCode, 2);
+    EXPECT_EQ(linked.err, "varnholt-cli: --output " + link + " is the same file as the input " + sets +
+                              "\nTry 'varnholt-cli --help'.\n");
+    const ProcessResult redirected = RunProcess("/bin/sh", {"-c", "exec \"$0\" --input - -o \"$1\" < \"$1\"",
+                                                            cli_test::ProgramPath(), sets});
+    EXPECT_EQ(redirected.exitCode, 2);
+    EXPECT_EQ(redirected.err, "varnholt-cli: --output " + sets + " is the same file as the input (standard input)"
+                              "\nTry 'varnholt-cli --help'.\n");
+    EXPECT_EQ(ReadFile(sets), "a\tb\n");
+    EXPECT_EQ(cli_test::FileNames(folder), (std::vector<std::string>{"link.tsv", "sets.tsv"}));
+}
+
+TEST(UnixProgram, ADanglingLinkAsTheOutputCreatesTheFileItNames) {
+    const auto folder = TestFolder("dangling");
+    std::filesystem::create_symlink("new.txt", folder / "link.txt");
+    EXPECT_EQ(RunProgram({"--lf", "-o", (folder / "link.txt").string(), "a", "b"}).exitCode, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.txt"));
+    EXPECT_EQ(ReadFile(folder / "new.txt"), "\"a b\"\n\"b a\"\n");
+    EXPECT_EQ(cli_test::FileNames(folder), (std::vector<std::string>{"link.txt", "new.txt"}));
+}
+
+TEST(UnixProgram, MessagesAreWrittenInBlocks) {
+    std::string sets;
+    for (int i = 0; i < 100; ++i) sets += "a!\tb\n";
+    Started started = Start({"--input", "-", "--max-messages", "0", "-o", "/dev/null"}, StandardOutput::kClosed);
+    Feed(&started, sets);
+    std::string errors;
+    int writes = 0;
+    EXPECT_EQ(Finish(&started, &errors, &writes), 0);
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 200);
+    EXPECT_EQ(writes, 1);
 }
 
 std::string Hex(std::string_view bytes) {

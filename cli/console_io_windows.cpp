@@ -106,6 +106,13 @@ bool IsDiskFile(HANDLE handle) {
     return GetFileType(handle) == FILE_TYPE_DISK;
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& information) {
+    return {information.dwVolumeSerialNumber,
+            static_cast<uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow, true};
+}
+
 bool IsConsole(HANDLE handle) {
     DWORD mode;
     return GetConsoleMode(handle, &mode);
@@ -208,7 +215,6 @@ bool OpenInput(const char* path, InputStream* input, Text* reason) {
         return true;
     }
     WideName name;
-    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     const HANDLE file = ConvertToWide(path, &name) ? CreateFileW(name.chars, GENERIC_READ, kShareAll, nullptr,
                                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
                                                    : INVALID_HANDLE_VALUE;
@@ -236,68 +242,12 @@ void CloseInput(InputStream* input) {
     *input = {};
 }
 
-void OpenStandardOutput(OutputTarget* output) {
-    output->handle = ValueOf(GetStdHandle(STD_OUTPUT_HANDLE));
-    output->ownsHandle = false;
+intptr_t StandardOutputHandle() {
+    return ValueOf(GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
-bool OpenOutputFile(const char* path, OutputTarget* output, Text* reason) {
-    WideName name;
-    if (!ConvertToWide(path, &name)) {
-        SetReason(reason, GetLastError());
-        return false;
-    }
-    const DWORD attributes = GetFileAttributesW(name.chars);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        reason->Assign("it is a folder");
-        return false;
-    }
-    if (!output->destination.Assign(path)) {
-        SetReason(reason, ERROR_NOT_ENOUGH_MEMORY);
-        return false;
-    }
-    // A device (NUL, CON, a pipe) cannot be replaced: it is written as a stream.
-    const HANDLE existing = CreateFileW(name.chars, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (existing != INVALID_HANDLE_VALUE) {
-        if (!IsDiskFile(existing)) {
-            output->handle = ValueOf(existing);
-            output->ownsHandle = true;
-            return true;
-        }
-        CloseHandle(existing);
-    }
-
-    SetConsoleCtrlHandler(RemoveTemporaryFileOnConsoleEvent, TRUE);
-    for (unsigned attempt = 0;; ++attempt) {
-        if (!output->temporaryPath.Assign(path) || !output->temporaryPath.Append(".tmp.") ||
-            !AppendNumber(&output->temporaryPath, GetCurrentProcessId()) || !output->temporaryPath.Append(".") ||
-            !AppendNumber(&output->temporaryPath, attempt)) {
-            SetReason(reason, ERROR_NOT_ENOUGH_MEMORY);
-            return false;
-        }
-        const LockedTemporaryFile locked;
-        const HANDLE file = ConvertToWide(output->temporaryPath.View(), &temporaryFile)
-                                ? CreateFileW(temporaryFile.chars, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)
-                                : INVALID_HANDLE_VALUE;
-        if (file != INVALID_HANDLE_VALUE) {
-            output->handle = ValueOf(file);
-            output->ownsHandle = true;
-            return true;
-        }
-        const DWORD error = GetLastError();
-        Clear(&temporaryFile);
-        if (error != ERROR_FILE_EXISTS || attempt == 100) {
-            SetReason(reason, error);
-            output->temporaryPath.Resize(0);
-            return false;
-        }
-    }
-}
-
-WriteResult WriteOutput(OutputTarget* output, const char* bytes, size_t size, Text* reason) {
-    const HANDLE handle = HandleOf(output->handle);
+WriteResult WriteOutput(intptr_t handleValue, const char* bytes, size_t size, Text* reason) {
+    const HANDLE handle = HandleOf(handleValue);
     if (IsConsole(handle)) {
         if (WriteToConsole(handle, &outputConsole, bytes, size)) return WriteResult::kWritten;
         SetReason(reason, GetLastError());
@@ -318,41 +268,161 @@ WriteResult WriteOutput(OutputTarget* output, const char* bytes, size_t size, Te
     return WriteResult::kWritten;
 }
 
-bool CommitOutput(OutputTarget* output, Text* reason) {
-    if (!output->ownsHandle) return true;
-    const HANDLE file = HandleOf(output->handle);
-    const bool replacing = !output->temporaryPath.IsEmpty();
-    // On the disk before the move, so that a crash leaves the old file or the whole new one.
-    if (replacing && !FlushFileBuffers(file)) {
-        SetReason(reason, GetLastError());
-        AbandonOutput(output);
+bool ExamineOutputName(const char* path, FileFacts* facts, Text* reason) {
+    WideName name;
+    if (!ConvertToWide(path, &name) || !facts->file.Assign(path)) {
+        SetReason(reason, name.chars ? ERROR_NOT_ENOUGH_MEMORY : GetLastError());
         return false;
     }
-    output->ownsHandle = false;
-    CloseHandle(file);
-    if (!replacing) return true;
-    const LockedTemporaryFile locked;
-    WideName destination;
-    const bool moved = ConvertToWide(output->destination.View(), &destination) &&
-                       MoveFileExW(temporaryFile.chars, destination.chars,
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!moved) {
-        SetReason(reason, GetLastError());
-        DeleteFileW(temporaryFile.chars);
+    const DWORD attributes = GetFileAttributesW(name.chars);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        reason->Assign("it is a folder");
+        return false;
     }
-    Clear(&temporaryFile);
-    output->temporaryPath.Resize(0);
-    return moved;
+    // Opened for no access at all, so that a read-only file or one another program has open
+    // answers too.
+    const HANDLE file = CreateFileW(name.chars, 0, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        // A device may want to be asked for writing (CON); opening it so then says whether it can be.
+        const DWORD error = GetLastError();
+        facts->kind = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileKind::kMissing
+                                                                                    : FileKind::kOther;
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool disk = IsDiskFile(file);
+    const bool identified = disk && GetFileInformationByHandle(file, &information);
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!disk) {
+        facts->kind = FileKind::kOther;
+        return true;
+    }
+    if (!identified) {
+        SetReason(reason, error);
+        return false;
+    }
+    facts->kind = FileKind::kRegular;
+    facts->identity = IdentityOf(information);
+    return true;
 }
 
-void AbandonOutput(OutputTarget* output) {
-    if (output->ownsHandle) CloseHandle(HandleOf(output->handle));
-    output->ownsHandle = false;
-    if (output->temporaryPath.IsEmpty()) return;
+bool IdentifyInput(const InputStream& input, FileIdentity* identity) {
+    const HANDLE handle = HandleOf(input.handle);
+    if (!IsDiskFile(handle)) return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(handle, &information)) {
+        *identity = IdentityOf(information);
+        return true;
+    }
+    // Wine refuses that for a standard input it was handed as a Unix descriptor (a file the
+    // shell redirected), but answers FILE_ID_INFO (Windows 8 and later): the same file index,
+    // and no volume.
+    struct {
+        ULONGLONG volumeSerialNumber;
+        BYTE fileId[16];
+    } fileIdInformation;
+    constexpr auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+    if (!GetFileInformationByHandleEx(handle, kFileIdInfo, &fileIdInformation, sizeof fileIdInformation)) return false;
+    uint64_t index;
+    std::memcpy(&index, fileIdInformation.fileId, sizeof index);
+    *identity = {fileIdInformation.volumeSerialNumber, index, fileIdInformation.volumeSerialNumber != 0};
+    return true;
+}
+
+bool MayWrite(const char* file, Text* reason) {
+    WideName name;
+    if (!ConvertToWide(file, &name)) {
+        SetReason(reason, GetLastError());
+        return false;
+    }
+    // Writing a read-only file is refused by the system too, but replacing it is not.
+    const DWORD attributes = GetFileAttributesW(name.chars);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        SetReason(reason, ERROR_ACCESS_DENIED);
+        return false;
+    }
+    const HANDLE opened = CreateFileW(name.chars, GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        SetReason(reason, GetLastError());
+        return false;
+    }
+    CloseHandle(opened);
+    return true;
+}
+
+bool OpenForWriting(const char* path, intptr_t* handle, Text* reason) {
+    WideName name;
+    const HANDLE opened = ConvertToWide(path, &name) ? CreateFileW(name.chars, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                                     : INVALID_HANDLE_VALUE;
+    if (opened == INVALID_HANDLE_VALUE) {
+        SetReason(reason, GetLastError());
+        return false;
+    }
+    // Never a file on a disk: written over in place, it would be neither the old one nor the new.
+    if (IsDiskFile(opened)) {
+        CloseHandle(opened);
+        SetReason(reason, ERROR_ACCESS_DENIED);
+        return false;
+    }
+    *handle = ValueOf(opened);
+    return true;
+}
+
+// No POSIX permissions here: a new file gets the folder's inherited security.
+bool CreateTemporaryFile(const char* file, const unsigned*, intptr_t* handle, bool* taken, Text* reason) {
+    SetConsoleCtrlHandler(RemoveTemporaryFileOnConsoleEvent, TRUE);
+    const LockedTemporaryFile locked;
+    const HANDLE created = ConvertToWide(file, &temporaryFile)
+                               ? CreateFileW(temporaryFile.chars, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr)
+                               : INVALID_HANDLE_VALUE;
+    if (created == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        Clear(&temporaryFile);
+        *taken = error == ERROR_FILE_EXISTS;
+        SetReason(reason, error);
+        return false;
+    }
+    *handle = ValueOf(created);
+    return true;
+}
+
+bool FlushToDisk(intptr_t handle, Text* reason) {
+    if (FlushFileBuffers(HandleOf(handle))) return true;
+    SetReason(reason, GetLastError());
+    return false;
+}
+
+bool CloseOutputHandle(intptr_t handle, Text* reason) {
+    if (CloseHandle(HandleOf(handle))) return true;
+    SetReason(reason, GetLastError());
+    return false;
+}
+
+// The temporary file by the wide name kept for the console control handler.
+bool ReplaceWithTemporaryFile(const char*, const char* destination, Text* reason) {
+    const LockedTemporaryFile locked;
+    WideName destinationName;
+    if (!ConvertToWide(destination, &destinationName) ||
+        !MoveFileExW(temporaryFile.chars, destinationName.chars, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        SetReason(reason, GetLastError());
+        return false;
+    }
+    Clear(&temporaryFile);
+    return true;
+}
+
+void RemoveTemporaryFile(const char*) {
     const LockedTemporaryFile locked;
     if (temporaryFile.chars) DeleteFileW(temporaryFile.chars);
     Clear(&temporaryFile);
-    output->temporaryPath.Resize(0);
+}
+
+size_t ProcessNumber() {
+    return GetCurrentProcessId();
 }
 
 void WriteToStandardError(std::string_view message) {

@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <cstdint>
 #include <cstring>
 
 const char kUsage[] =
@@ -22,11 +23,14 @@ const char kUsage[] =
     "                         windows-1252\n"
     "      --campaign NAME    csv only: add a leading Campaign column holding NAME on every row\n"
     "  -o, --output FILE      write there instead of standard output; FILE is replaced only when\n"
-    "                         the whole run succeeded\n"
+    "                         the whole run succeeded, and never when it is the input\n"
     "      --crlf | --lf      line ends of the output (default: CR LF on Windows, LF elsewhere)\n"
     "      --bom              start the output with a UTF-8 byte-order mark (for Excel)\n"
     "      --strict           a phrase over Google Ads' limits is an error instead of a warning\n"
-    "  -h, --help             --version\n"
+    "      --max-messages N   show at most N messages about lines, then count the rest\n"
+    "                         (default 100; 0 shows every one)\n"
+    "  -h, --help             show this help and exit\n"
+    "      --version          show the program's version and exit\n"
     "\n"
     "Each line of FILE is one keyword set: keyword 1 to keyword 4 and an optional ad group name,\n"
     "separated by tabs (tsv) or commas (csv).\n"
@@ -36,7 +40,8 @@ const char kUsage[] =
 namespace {
 
 enum class Option { kMatch, kQuotes, kBrackets, kSubsets, kNegative, kMix, kUnique, kFormat, kInputFormat,
-                    kInputEncoding, kCampaign, kOutput, kInput, kCrlf, kLf, kBom, kStrict, kHelp, kVersion };
+                    kInputEncoding, kCampaign, kOutput, kInput, kCrlf, kLf, kBom, kStrict, kMaxMessages, kHelp,
+                    kVersion };
 
 struct OptionSpec {
     const char* name;
@@ -54,9 +59,21 @@ constexpr OptionSpec kOptions[] = {
     {"campaign", 0, true, Option::kCampaign},     {"output", 'o', true, Option::kOutput},
     {"input", 0, true, Option::kInput},           {"crlf", 0, false, Option::kCrlf},
     {"lf", 0, false, Option::kLf},                {"bom", 0, false, Option::kBom},
-    {"strict", 0, false, Option::kStrict},        {"help", 'h', false, Option::kHelp},
-    {"version", 0, false, Option::kVersion},
+    {"strict", 0, false, Option::kStrict},        {"max-messages", 0, true, Option::kMaxMessages},
+    {"help", 'h', false, Option::kHelp},          {"version", 0, false, Option::kVersion},
 };
+
+// Decimal digits only; false for anything else or a number too large to count.
+bool ParseCount(std::string_view digits, size_t* count) {
+    if (digits.empty()) return false;
+    size_t value = 0;
+    for (const char digit : digits) {
+        if (digit < '0' || digit > '9' || value > (SIZE_MAX - (digit - '0')) / 10) return false;
+        value = value * 10 + static_cast<size_t>(digit - '0');
+    }
+    *count = value;
+    return true;
+}
 
 MatchTypeList OneMatchType(MatchType type) {
     MatchTypeList list;
@@ -110,12 +127,21 @@ struct Parser {
                 o.hasCampaign = true;
                 o.campaign = value;
                 break;
-            case Option::kOutput: cli.outputPath = value.data(); break;
+            case Option::kOutput:
+                // Refused before any work: no file by that name can be written.
+                if (value.empty()) return Fail("option '--output' needs a file name");
+                cli.outputPath = value.data();
+                break;
             case Option::kInput: cli.inputPath = value.data(); break;
             case Option::kCrlf: o.lineEnd = "\r\n"; break;
             case Option::kLf: o.lineEnd = "\n"; break;
             case Option::kBom: o.byteOrderMark = true; break;
             case Option::kStrict: o.strict = true; break;
+            case Option::kMaxMessages:
+                if (!ParseCount(value, &o.maxMessages)) {
+                    return Fail("invalid number of messages '", value, "' (0 or more; 0 shows every one)");
+                }
+                break;
             case Option::kHelp: cli.help = true; break;
             case Option::kVersion: cli.version = true; break;
         }

@@ -6,6 +6,7 @@
 #include "campaign/campaign.h"
 #include "cli/console_io.h"
 #include "cli/options.h"
+#include "cli/output_file.h"
 
 namespace {
 
@@ -13,21 +14,45 @@ constexpr char kVersionLine[] = "varnholt-cli 1.00.0001\n";
 
 enum ExitStatus { kSuccess = 0, kFailure = 1, kUsageError = 2 };
 
-void ReportProblem(std::string_view what, std::string_view name, std::string_view reason) {
-    Text message("varnholt-cli: ");
-    message.Append(what);
-    message.Append(name);
-    if (!reason.empty()) {
-        message.Append(": ");
-        message.Append(reason);
+// Messages for standard error, gathered and written in blocks: a file of millions of warnings
+// would otherwise cost one system call each. Written out before the program ends and before
+// each block of output, so that they come before what follows them.
+struct MessageBuffer {
+    char bytes[64 * 1024];
+    size_t used = 0;
+};
+MessageBuffer pendingMessages;
+
+void FlushMessages() {
+    WriteToStandardError({pendingMessages.bytes, pendingMessages.used});
+    pendingMessages.used = 0;
+}
+
+void AddMessage(std::string_view text) {
+    if (text.empty()) return;
+    if (text.size() > sizeof pendingMessages.bytes - pendingMessages.used) FlushMessages();
+    if (text.size() > sizeof pendingMessages.bytes) {
+        WriteToStandardError(text);
+        return;
     }
-    message.Append("\n");
-    WriteToStandardError(message.View());
+    std::memcpy(pendingMessages.bytes + pendingMessages.used, text.data(), text.size());
+    pendingMessages.used += text.size();
+}
+
+void ReportProblem(std::string_view what, std::string_view name, std::string_view reason) {
+    AddMessage("varnholt-cli: ");
+    AddMessage(what);
+    AddMessage(name);
+    if (!reason.empty()) {
+        AddMessage(": ");
+        AddMessage(reason);
+    }
+    AddMessage("\n");
 }
 
 int UsageError(std::string_view what, std::string_view name = {}, std::string_view reason = {}) {
     ReportProblem(what, name, reason);
-    WriteToStandardError("Try 'varnholt-cli --help'.\n");
+    AddMessage("Try 'varnholt-cli --help'.\n");
     return kUsageError;
 }
 
@@ -38,16 +63,16 @@ struct Output {
 
 bool WriteToOutput(void* context, const char* bytes, size_t size) {
     Output* output = static_cast<Output*>(context);
+    FlushMessages();
     Text reason;
-    const WriteResult result = WriteOutput(&output->target, bytes, size, &reason);
+    const WriteResult result = WriteOutput(output->target.handle, bytes, size, &reason);
     if (result == WriteResult::kFailed) ReportProblem("cannot write ", output->name, reason.View());
     return result == WriteResult::kWritten;
 }
 
 void ReportOnStandardError(void*, std::string_view message) {
-    Text line(message);
-    line.Append("\n");
-    WriteToStandardError(line.View());
+    AddMessage(message);
+    AddMessage("\n");
 }
 
 struct InputSource {
@@ -80,7 +105,7 @@ int WriteToStandardOutput(std::string_view text) {
     OutputTarget target;
     OpenStandardOutput(&target);
     Text reason;
-    const WriteResult result = WriteOutput(&target, text.data(), text.size(), &reason);
+    const WriteResult result = WriteOutput(target.handle, text.data(), text.size(), &reason);
     if (result == WriteResult::kFailed) ReportProblem("cannot write ", "standard output", reason.View());
     return result == WriteResult::kWritten ? kSuccess : kFailure;
 }
@@ -104,10 +129,16 @@ int RunCli(int argc, const char* const* argv) {
     Output output;
     if (options.outputPath) {
         output.name = options.outputPath;
-        if (!OpenOutputFile(options.outputPath, &output.target, &reason)) {
-            CloseInput(&input.stream);
-            return UsageError("cannot write ", options.outputPath, reason.View());
+        const OpenOutputResult opened =
+            OpenOutputFile(options.outputPath, options.inputPath ? &input.stream : nullptr, &output.target, &reason);
+        if (opened != OpenOutputResult::kOpened) CloseInput(&input.stream);
+        if (opened == OpenOutputResult::kSameAsInput) {
+            Text sameFile("--output ");
+            sameFile.Append(options.outputPath);
+            sameFile.Append(" is the same file as the input ");
+            return UsageError(sameFile.View(), inputName);
         }
+        if (opened == OpenOutputResult::kRefused) return UsageError("cannot write ", options.outputPath, reason.View());
     } else {
         output.name = "standard output";
         OpenStandardOutput(&output.target);
@@ -133,5 +164,7 @@ int main(int argc, char** argv) {
         WriteToStandardError("varnholt-cli: out of memory\n");
         return kFailure;
     }
-    return RunCli(argc, arguments);
+    const int status = RunCli(argc, arguments);
+    FlushMessages();
+    return status;
 }
