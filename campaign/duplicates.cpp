@@ -18,6 +18,25 @@ uint32_t FoldPair(uint32_t codePoint, uint32_t first, uint32_t last, bool capita
     return codePoint + 1;
 }
 
+// Eight bytes at a time, for the common keyword: bytes of ASCII that are no blanks.
+constexpr uint64_t kEveryByte = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+bool HasZeroByte(uint64_t chunk) {
+    return ((chunk - kEveryByte) & ~chunk & kHighBits) != 0;
+}
+
+bool IsPlainAscii(uint64_t chunk) {
+    return !(chunk & kHighBits) && !HasZeroByte(chunk ^ (kEveryByte * ' ')) && !HasZeroByte(chunk ^ (kEveryByte * '\t'));
+}
+
+// Bytes below 0x80, so that no addition carries into the next byte.
+uint64_t LowerCaseAscii(uint64_t chunk) {
+    const uint64_t fromA = chunk + kEveryByte * (0x80 - 'A');
+    const uint64_t pastZ = chunk + kEveryByte * (0x80 - 'Z' - 1);
+    return chunk | ((fromA & ~pastZ & kHighBits) >> 2);
+}
+
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
 // The base of the polynomial over a phrase's word hashes: odd, so that no power of it is 0.
 constexpr uint64_t kWordBase = 0xD6E8FEB86659FD93ull;
@@ -40,11 +59,16 @@ uint64_t HashOf(std::string_view bytes) {
         hash = Mix(hash ^ chunk);
     }
     uint64_t tail = 0;
-    if (at < bytes.size()) std::memcpy(&tail, bytes.data() + at, bytes.size() - at);
+    for (size_t i = at; i < bytes.size(); ++i) tail = tail << 8 | static_cast<unsigned char>(bytes[i]);
     return Mix(hash ^ tail);
 }
 
-bool Occupied(uint64_t slot) {
+// What the tables keep of a hash.
+uint32_t Narrow(uint64_t hash) {
+    return static_cast<uint32_t>(hash >> 32);
+}
+
+bool Occupied(uint32_t slot) {
     return slot != 0;
 }
 bool Occupied(const PhraseSlot& slot) {
@@ -53,20 +77,20 @@ bool Occupied(const PhraseSlot& slot) {
 bool Occupied(const GroupSlot& slot) {
     return slot.group != 0;
 }
-uint64_t HashIn(uint64_t slot) {
+uint32_t HashIn(uint32_t slot) {
     return slot;
 }
-uint64_t HashIn(const PhraseSlot& slot) {
+uint32_t HashIn(const PhraseSlot& slot) {
     return slot.hash;
 }
-uint64_t HashIn(const GroupSlot& slot) {
+uint32_t HashIn(const GroupSlot& slot) {
     return slot.hash;
 }
 
-// Where a hash's probe starts (its lowest bit is the words' marker of an occupied slot).
+// Where a hash's probe starts (its lowest bit marks the words' occupied slots).
 template <typename Slot>
-size_t StartOf(const HashSlots<Slot>& table, uint64_t hash) {
-    return static_cast<size_t>(hash >> 1) & (table.capacity - 1);
+size_t StartOf(const HashSlots<Slot>& table, uint32_t hash) {
+    return (hash >> 1) & (table.capacity - 1);
 }
 
 template <typename Slot>
@@ -75,13 +99,13 @@ size_t NextOf(const HashSlots<Slot>& table, size_t at) {
 }
 
 // Room for one more slot, the table at most half full; false when memory cannot be had.
+// Growing a table costs more than its memory: an ad group's words start with room for many.
 template <typename Slot>
-bool MakeRoom(HashSlots<Slot>* table) {
+bool MakeRoom(HashSlots<Slot>* table, uint32_t firstCapacity = 16) {
     if ((size_t{table->count} + 1) * 2 <= table->capacity) return true;
     if (table->capacity >= uint32_t{1} << 30) return false;
-    const size_t capacity = table->capacity ? size_t{table->capacity} * 2 : 16;
-    HashSlots<Slot> grown{static_cast<Slot*>(std::calloc(capacity, sizeof(Slot))), static_cast<uint32_t>(capacity),
-                          table->count};
+    const uint32_t capacity = table->capacity ? table->capacity * 2 : firstCapacity;
+    HashSlots<Slot> grown{static_cast<Slot*>(std::calloc(capacity, sizeof(Slot))), capacity, table->count};
     if (!grown.slots) return false;
     for (size_t i = 0; i < table->capacity; ++i) {
         const Slot& slot = table->slots[i];
@@ -95,74 +119,97 @@ bool MakeRoom(HashSlots<Slot>* table) {
     return true;
 }
 
+// Room for `count` more items; false when memory cannot be had.
+template <typename Item>
+bool Reserve(Array<Item>* array, size_t count) {
+    if (array->capacity - array->count >= count) return true;
+    size_t capacity = array->capacity ? array->capacity : 16;
+    while (capacity - array->count < count) {
+        if (capacity > SIZE_MAX / 2 / sizeof(Item)) return false;
+        capacity *= 2;
+    }
+    // realloc keeps the pages it has, where a copy would touch them all again.
+    auto* items = static_cast<Item*>(std::realloc(array->items, capacity * sizeof(Item)));
+    if (!items) return false;
+    array->items = items;
+    array->capacity = capacity;
+    return true;
+}
+
 template <typename Item>
 bool Push(Array<Item>* array, const Item& item) {
-    if (array->count == array->capacity) {
-        const size_t capacity = array->capacity ? array->capacity * 2 : 16;
-        if (capacity > SIZE_MAX / sizeof(Item)) return false;
-        auto* items = static_cast<Item*>(std::realloc(array->items, capacity * sizeof(Item)));
-        if (!items) return false;
-        array->items = items;
-        array->capacity = capacity;
-    }
+    if (!Reserve(array, 1)) return false;
     array->items[array->count++] = item;
     return true;
 }
 
-// A kept set in WrittenPhrases::sets: this, then its keywords' comparable forms. Read and
-// written with memcpy, as sets follow each other unaligned.
-struct SetHeader {
-    uint32_t next;  // the group's next kept set, 0 for none
-    uint32_t keywordCount;
-    uint32_t formSizes[4];
-};
-
-SetHeader ReadSet(const WrittenPhrases& w, uint32_t set, std::string_view forms[4]) {
-    SetHeader header;
-    std::memcpy(&header, w.sets.Data() + set, sizeof header);
-    const char* form = w.sets.Data() + set + sizeof header;
-    for (uint32_t k = 0; k < header.keywordCount; ++k) {
-        forms[k] = {form, header.formSizes[k]};
-        form += header.formSizes[k];
-    }
-    return header;
+// Sizes in the names and sets: seven bits a byte, the high bit set on all bytes but the last.
+char* PutSize(char* at, size_t size) {
+    for (; size >= 0x80; size >>= 7) *at++ = static_cast<char>(size | 0x80);
+    *at++ = static_cast<char>(size);
+    return at;
 }
 
-// The set at hand stored after the kept ones; its offset, or 0 when memory cannot be had.
-uint32_t StoreSet(WrittenPhrases* w, int keywordCount) {
-    const size_t at = w->sets.Size() ? w->sets.Size() : 1;  // offset 0 is none
-    const size_t end = at + sizeof(SetHeader) + w->forms.Size();
-    if (end > UINT32_MAX || !w->sets.Resize(end)) return 0;
-    SetHeader header{0, static_cast<uint32_t>(keywordCount), {}};
-    std::memcpy(header.formSizes, w->formSizes, sizeof header.formSizes);
-    std::memcpy(w->sets.MutableData() + at, &header, sizeof header);
-    std::memcpy(w->sets.MutableData() + at + sizeof header, w->forms.Data(), w->forms.Size());
-    return static_cast<uint32_t>(at);
+const char* GetSize(const char* at, size_t* size) {
+    *size = 0;
+    for (int shift = 0;; shift += 7) {
+        const unsigned char byte = static_cast<unsigned char>(*at++);
+        *size |= size_t{byte & 0x7Fu} << shift;
+        if (byte < 0x80) return at;
+    }
 }
 
-void LinkSet(WrittenPhrases* w, GroupPhrases* group, uint32_t set) {
-    if (group->lastSet) {
-        std::memcpy(w->sets.MutableData() + group->lastSet + offsetof(SetHeader, next), &set, sizeof set);
-    } else {
-        group->firstSet = set;
+constexpr size_t kMostSizeBytes = (sizeof(size_t) * 8 + 6) / 7;
+
+uint32_t NextSet(const WrittenPhrases& w, uint32_t set) {
+    uint32_t next;
+    std::memcpy(&next, w.sets.items + set, sizeof next);
+    return next;
+}
+
+// A kept set's keyword count and forms.
+int ReadSet(const WrittenPhrases& w, uint32_t set, std::string_view forms[4]) {
+    const char* at = w.sets.items + set + sizeof(uint32_t);
+    const int keywordCount = *at++;
+    size_t sizes[4];
+    for (int k = 0; k < keywordCount; ++k) at = GetSize(at, &sizes[k]);
+    for (int k = 0; k < keywordCount; ++k) {
+        forms[k] = {at, sizes[k]};
+        at += sizes[k];
     }
-    group->lastSet = set;
+    return keywordCount;
+}
+
+// The set at hand stored as the newest of its group; its offset, or 0 when memory cannot be had.
+uint32_t StoreSet(WrittenPhrases* w, GroupPhrases* group, int keywordCount) {
+    const size_t at = w->sets.count ? w->sets.count : 1;  // offset 0 is none
+    const size_t most = sizeof(uint32_t) + 1 + kMostSizeBytes * keywordCount + w->forms.Size();
+    if (at + most > UINT32_MAX || !Reserve(&w->sets, at + most - w->sets.count)) return 0;
+    char* put = w->sets.items + at;
+    std::memcpy(put, &group->newestSet, sizeof group->newestSet);
+    put += sizeof group->newestSet;
+    *put++ = static_cast<char>(keywordCount);
+    for (int k = 0; k < keywordCount; ++k) put = PutSize(put, w->formSizes[k]);
+    std::memcpy(put, w->forms.Data(), w->forms.Size());
+    w->sets.count = static_cast<size_t>(put - w->sets.items) + w->forms.Size();
+    group->newestSet = static_cast<uint32_t>(at);
+    return group->newestSet;
 }
 
 bool IsNamed(const WrittenPhrases& w, const GroupPhrases& group, std::string_view campaign, std::string_view adGroup) {
-    const char* name = w.names.Data() + group.name;
-    return std::string_view(name, group.campaignSize) == campaign &&
-           std::string_view(name + group.campaignSize, group.adGroupSize) == adGroup;
+    size_t campaignSize, adGroupSize;
+    const char* name = GetSize(GetSize(w.names.items + group.name, &campaignSize), &adGroupSize);
+    return std::string_view(name, campaignSize) == campaign &&
+           std::string_view(name + campaignSize, adGroupSize) == adGroup;
+}
+
+uint32_t HashOfGroup(const WrittenPhrases& w, std::string_view campaign, std::string_view adGroup) {
+    return Narrow(w.hashMask & (Mix(HashOf(campaign) ^ kMultiplier) ^ HashOf(adGroup)));
 }
 
 // The campaign's ad group, added when it is new; null when memory cannot be had.
-GroupPhrases* GroupOf(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup) {
-    // An ad group's lines mostly follow each other.
-    if (w->lastGroup && IsNamed(*w, w->groups.items[w->lastGroup - 1], campaign, adGroup)) {
-        return &w->groups.items[w->lastGroup - 1];
-    }
+GroupPhrases* GroupOf(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup, uint32_t hash) {
     if (!MakeRoom(&w->groupIndex)) return nullptr;
-    const uint64_t hash = w->hashMask & (Mix(HashOf(campaign) ^ kMultiplier) ^ HashOf(adGroup));
     size_t at = StartOf(w->groupIndex, hash);
     for (; Occupied(w->groupIndex.slots[at]); at = NextOf(w->groupIndex, at)) {
         const GroupSlot& slot = w->groupIndex.slots[at];
@@ -171,14 +218,16 @@ GroupPhrases* GroupOf(WrittenPhrases* w, std::string_view campaign, std::string_
             return &w->groups.items[slot.group - 1];
         }
     }
-    const size_t name = w->names.Size();
-    if (name + campaign.size() + adGroup.size() > UINT32_MAX || w->groups.count >= UINT32_MAX - 1 ||
-        !w->names.Append(campaign) || !w->names.Append(adGroup)) {
+    const size_t name = w->names.count;
+    const size_t nameSize = 2 * kMostSizeBytes + campaign.size() + adGroup.size();
+    if (name + nameSize > UINT32_MAX || w->groups.count >= UINT32_MAX - 1 || !Reserve(&w->names, nameSize) ||
+        !Push(&w->groups, GroupPhrases{static_cast<uint32_t>(name), 0, 0, 0})) {
         return nullptr;
     }
-    const GroupPhrases group{static_cast<uint32_t>(name), static_cast<uint32_t>(campaign.size()),
-                             static_cast<uint32_t>(adGroup.size()), 0, 0, 0, nullptr};
-    if (!Push(&w->groups, group)) return nullptr;
+    char* put = PutSize(PutSize(w->names.items + name, campaign.size()), adGroup.size());
+    if (!campaign.empty()) std::memcpy(put, campaign.data(), campaign.size());
+    if (!adGroup.empty()) std::memcpy(put + campaign.size(), adGroup.data(), adGroup.size());
+    w->names.count = static_cast<size_t>(put - w->names.items) + campaign.size() + adGroup.size();
     w->lastGroup = static_cast<uint32_t>(w->groups.count);
     w->groupIndex.slots[at] = {hash, w->lastGroup};
     ++w->groupIndex.count;
@@ -198,8 +247,8 @@ bool DescribeKeywords(const std::string_view forms[4], int keywordCount, uint64_
                 ++at;
                 continue;
             }
-            size_t end = form.find(' ', at);
-            if (end == std::string_view::npos) end = form.size();
+            size_t end = at + 1;
+            while (end < form.size() && form[end] != ' ') ++end;
             const uint64_t hash = hashMask & HashOf({form.data() + at, end - at});
             if (!Push(words, hash)) return false;
             shape.hash = shape.hash * kWordBase + hash;
@@ -229,15 +278,15 @@ bool WordsAllDiffer(const Array<uint64_t>& words, const KeywordShape shapes[4], 
 
 // Adds a set's words to its group's: how many of its keywords had every word there already,
 // or -1 when memory cannot be had.
-int AddWords(HashSlots<uint64_t>* table, const Array<uint64_t>& words, const KeywordShape shapes[4],
+int AddWords(HashSlots<uint32_t>* table, const Array<uint64_t>& words, const KeywordShape shapes[4],
              int keywordCount) {
     int known = 0;
     size_t word = 0;
     for (int k = 0; k < keywordCount; ++k) {
         bool allThere = true;
         for (; word < shapes[k].wordsEnd; ++word) {
-            if (!MakeRoom(table)) return -1;
-            const uint64_t marked = words.items[word] | 1;
+            if (!MakeRoom(table, 256)) return -1;
+            const uint32_t marked = Narrow(words.items[word]) | 1;
             size_t at = StartOf(*table, marked);
             while (Occupied(table->slots[at]) && table->slots[at] != marked) at = NextOf(*table, at);
             if (Occupied(table->slots[at])) continue;
@@ -251,19 +300,18 @@ int AddWords(HashSlots<uint64_t>* table, const Array<uint64_t>& words, const Key
 }
 
 // The hash of one ordering of a set, from its keywords' shapes.
-uint64_t PhraseHash(const KeywordShape shapes[4], const KeywordOrdering& line, uint64_t hashMask) {
+uint32_t PhraseHash(const KeywordShape shapes[4], const KeywordOrdering& line, uint64_t hashMask) {
     uint64_t hash = 0;
     for (size_t k = 0; k < line.count; ++k) hash = hash * shapes[line.keywords[k]].power + shapes[line.keywords[k]].hash;
     const uint64_t blanks = (shapes[line.keywords[0]].startsWithBlank ? 1 : 0) |
                             (shapes[line.keywords[line.count - 1]].endsWithBlank ? 2 : 0);
-    return hashMask & Mix(hash ^ blanks);
+    return Narrow(hashMask & Mix(hash ^ blanks));
 }
 
 // One ordering of a kept set in its comparable form.
 bool PhraseOf(const WrittenPhrases& w, uint32_t set, uint32_t ordering, Text* out) {
     std::string_view forms[4];
-    const SetHeader header = ReadSet(w, set, forms);
-    const KeywordOrdering& line = PermutationOrderings(static_cast<int>(header.keywordCount), true).entries[ordering];
+    const KeywordOrdering& line = PermutationOrderings(ReadSet(w, set, forms), true).entries[ordering];
     out->Resize(0);
     ComparableForm form{out};
     for (size_t k = 0; k < line.count; ++k) {
@@ -274,7 +322,7 @@ bool PhraseOf(const WrittenPhrases& w, uint32_t set, uint32_t ordering, Text* ou
 
 enum class Insertion { kNew, kWritten, kOutOfMemory };
 
-Insertion InsertPhrase(WrittenPhrases* w, HashSlots<PhraseSlot>* table, uint64_t hash, uint32_t set,
+Insertion InsertPhrase(WrittenPhrases* w, HashSlots<PhraseSlot>* table, uint32_t hash, uint32_t set,
                        uint32_t ordering) {
     if (!MakeRoom(table)) return Insertion::kOutOfMemory;
     size_t at = StartOf(*table, hash);
@@ -292,39 +340,36 @@ Insertion InsertPhrase(WrittenPhrases* w, HashSlots<PhraseSlot>* table, uint64_t
 }
 
 // The group's tables, with the words of the sets it kept so far.
-bool OpenTables(WrittenPhrases* w, GroupPhrases* group) {
-    group->tables = static_cast<GroupTables*>(std::calloc(1, sizeof(GroupTables)));
-    if (!group->tables) return false;
+GroupTables* OpenTables(WrittenPhrases* w, GroupPhrases* group) {
+    if (!Push(&w->tables, GroupTables{})) return nullptr;
+    group->tables = static_cast<uint32_t>(w->tables.count);
+    GroupTables* tables = &w->tables.items[group->tables - 1];
     KeywordShape shapes[4];
     std::string_view forms[4];
-    for (uint32_t set = group->firstSet; set;) {
-        const SetHeader header = ReadSet(*w, set, forms);
-        const int keywordCount = static_cast<int>(header.keywordCount);
+    for (uint32_t set = group->newestSet; set; set = NextSet(*w, set)) {
+        const int keywordCount = ReadSet(*w, set, forms);
         if (!DescribeKeywords(forms, keywordCount, w->hashMask, shapes, &w->keptWords) ||
-            AddWords(&group->tables->words, w->keptWords, shapes, keywordCount) < 0) {
-            return false;
+            AddWords(&tables->words, w->keptWords, shapes, keywordCount) < 0) {
+            return nullptr;
         }
-        set = header.next;
     }
-    return true;
+    return tables;
 }
 
 // Puts the phrases of the group's sets that are not yet in its table there.
-bool AddPhrasesOfKeptSets(WrittenPhrases* w, GroupPhrases* group, bool includeSubsets) {
+bool AddPhrasesOfKeptSets(WrittenPhrases* w, GroupPhrases* group, GroupTables* tables, bool includeSubsets) {
     KeywordShape shapes[4];
     std::string_view forms[4];
-    for (uint32_t set = group->firstSetOutsidePhrases; set;) {
-        const SetHeader header = ReadSet(*w, set, forms);
-        const int keywordCount = static_cast<int>(header.keywordCount);
+    for (uint32_t set = group->newestSet; set != group->newestSetInPhrases; set = NextSet(*w, set)) {
+        const int keywordCount = ReadSet(*w, set, forms);
         if (!DescribeKeywords(forms, keywordCount, w->hashMask, shapes, &w->keptWords)) return false;
         uint32_t index = 0;
         for (const KeywordOrdering& line : PermutationOrderings(keywordCount, includeSubsets)) {
-            const uint64_t hash = PhraseHash(shapes, line, w->hashMask);
-            if (InsertPhrase(w, &group->tables->phrases, hash, set, index++) == Insertion::kOutOfMemory) return false;
+            const uint32_t hash = PhraseHash(shapes, line, w->hashMask);
+            if (InsertPhrase(w, &tables->phrases, hash, set, index++) == Insertion::kOutOfMemory) return false;
         }
-        set = header.next;
     }
-    group->firstSetOutsidePhrases = 0;
+    group->newestSetInPhrases = group->newestSet;
     return true;
 }
 
@@ -371,9 +416,18 @@ bool ComparableForm::Append(std::string_view text) {
     char folded[256];
     size_t used = 0;
     for (size_t at = 0; at < text.size();) {
-        if (used + 4 > sizeof folded) {
+        if (used + 8 > sizeof folded) {
             if (!out->Append({folded, used})) return false;
             used = 0;
+        }
+        uint64_t chunk;
+        if (text.size() - at >= 8 && (std::memcpy(&chunk, text.data() + at, 8), IsPlainAscii(chunk))) {
+            chunk = LowerCaseAscii(chunk);
+            std::memcpy(folded + used, &chunk, 8);
+            used += 8;
+            at += 8;
+            afterBlank = false;
+            continue;
         }
         const unsigned char lead = static_cast<unsigned char>(text[at]);
         if (lead == ' ' || lead == '\t') {
@@ -403,15 +457,15 @@ bool ComparableForm::Append(std::string_view text) {
 }
 
 WrittenPhrases::~WrittenPhrases() {
-    for (size_t g = 0; g < groups.count; ++g) {
-        if (GroupTables* tables = groups.items[g].tables) {
-            std::free(tables->words.slots);
-            std::free(tables->phrases.slots);
-            std::free(tables);
-        }
+    for (size_t t = 0; t < tables.count; ++t) {
+        std::free(tables.items[t].words.slots);
+        std::free(tables.items[t].phrases.slots);
     }
+    std::free(tables.items);
     std::free(groups.items);
     std::free(groupIndex.slots);
+    std::free(names.items);
+    std::free(sets.items);
     std::free(words.items);
     std::free(keptWords.items);
 }
@@ -419,8 +473,11 @@ WrittenPhrases::~WrittenPhrases() {
 bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup,
                       const KeywordList& keywords, int keywordCount, bool includeSubsets, uint64_t* newOrderings) {
     *newOrderings = ~uint64_t{0};
-    GroupPhrases* group = GroupOf(w, campaign, adGroup);
-    if (!group) return false;
+    // An ad group's lines mostly follow each other. A new one is looked up after the set's
+    // words are hashed, which gives the memory time to come.
+    const bool sameGroup = w->lastGroup && IsNamed(*w, w->groups.items[w->lastGroup - 1], campaign, adGroup);
+    const uint32_t groupHash = sameGroup ? 0 : HashOfGroup(*w, campaign, adGroup);
+    if (!sameGroup && w->groupIndex.slots) __builtin_prefetch(&w->groupIndex.slots[StartOf(w->groupIndex, groupHash)]);
 
     w->forms.Resize(0);
     for (int k = 0; k < keywordCount; ++k) {
@@ -433,43 +490,42 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
     for (int k = 0; k < keywordCount; at += w->formSizes[k++]) forms[k] = {w->forms.Data() + at, w->formSizes[k]};
     if (!DescribeKeywords(forms, keywordCount, w->hashMask, w->shapes, &w->words)) return false;
 
+    GroupPhrases* group = sameGroup ? &w->groups.items[w->lastGroup - 1] : GroupOf(w, campaign, adGroup, groupHash);
+    if (!group) return false;
     // A phrase holding a word its group never had is new there. So when a word of each of
     // all but one of the keywords is new, every phrase of the set is, and it is only stored.
-    if (!group->tables && group->firstSet && !OpenTables(w, group)) return false;
+    GroupTables* tables = group->tables ? &w->tables.items[group->tables - 1] : nullptr;
+    if (!tables && group->newestSet && !(tables = OpenTables(w, group))) return false;
     int known = 0;
-    if (group->tables && (known = AddWords(&group->tables->words, w->words, w->shapes, keywordCount)) < 0) return false;
-    if (known < 2 && WordsAllDiffer(w->words, w->shapes, keywordCount)) {
-        const uint32_t set = StoreSet(w, keywordCount);
-        if (!set) return false;
-        if (!group->firstSetOutsidePhrases) group->firstSetOutsidePhrases = set;
-        LinkSet(w, group, set);
-        return true;
-    }
+    if (tables && (known = AddWords(&tables->words, w->words, w->shapes, keywordCount)) < 0) return false;
+    if (known < 2 && WordsAllDiffer(w->words, w->shapes, keywordCount)) return StoreSet(w, group, keywordCount) != 0;
 
     // Otherwise its phrases are looked up among all of the group's.
-    if (!group->tables && (!OpenTables(w, group) || AddWords(&group->tables->words, w->words, w->shapes, keywordCount) < 0)) {
+    if (!tables && (!(tables = OpenTables(w, group)) || AddWords(&tables->words, w->words, w->shapes, keywordCount) < 0)) {
         return false;
     }
-    if (!AddPhrasesOfKeptSets(w, group, includeSubsets)) return false;
-    const size_t storedSize = w->sets.Size();
-    const uint32_t set = StoreSet(w, keywordCount);
+    if (!AddPhrasesOfKeptSets(w, group, tables, includeSubsets)) return false;
+    const size_t storedSize = w->sets.count;
+    const uint32_t newestBefore = group->newestSet;
+    const uint32_t set = StoreSet(w, group, keywordCount);
     if (!set) return false;
     uint64_t kept = 0;
     uint32_t index = 0;
     const OrderingList lines = PermutationOrderings(keywordCount, includeSubsets);
     for (const KeywordOrdering& line : lines) {
-        const Insertion inserted =
-            InsertPhrase(w, &group->tables->phrases, PhraseHash(w->shapes, line, w->hashMask), set, index);
+        const Insertion inserted = InsertPhrase(w, &tables->phrases, PhraseHash(w->shapes, line, w->hashMask), set, index);
         if (inserted == Insertion::kOutOfMemory) return false;
         if (inserted == Insertion::kNew) kept |= uint64_t{1} << index;
         ++index;
     }
     if (kept == 0) {
-        w->sets.Resize(storedSize);  // a set whose every phrase was written keeps nothing new
+        // A set whose every phrase was written keeps nothing new.
+        w->sets.count = storedSize;
+        group->newestSet = newestBefore;
         *newOrderings = 0;
         return true;
     }
-    LinkSet(w, group, set);
+    group->newestSetInPhrases = set;
     if (kept != (~uint64_t{0} >> (64 - lines.count))) *newOrderings = kept;
     return true;
 }

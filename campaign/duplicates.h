@@ -29,7 +29,8 @@ struct Array {
     size_t count = 0, capacity = 0;
 };
 
-// An open-addressing hash table: a slot whose `Occupied` is false is free. At most half full.
+// An open-addressing hash table of 32-bit hashes: a slot whose `Occupied` is false is free.
+// At most half full.
 template <typename Slot>
 struct HashSlots {
     Slot* slots = nullptr;
@@ -40,34 +41,32 @@ struct HashSlots {
 // A phrase written for an ad group: its kept set (an offset into WrittenPhrases::sets) and
 // its ordering, an index into PermutationOrderings.
 struct PhraseSlot {
-    uint64_t hash;
+    uint32_t hash;
     uint32_t set;  // 0 for a free slot
     uint32_t ordering;
 };
 
-// A campaign's ad group as an index into WrittenPhrases::groups, plus one.
+// A campaign's ad group, an index into WrittenPhrases::groups plus one (0 for a free slot).
 struct GroupSlot {
-    uint64_t hash;
-    uint32_t group;  // 0 for a free slot
+    uint32_t hash;
+    uint32_t group;
 };
 
-// What an ad group with more than one set keeps to answer for a new one: the hashes of the
-// words of its sets, and the phrases of the sets that might have been repeated.
+// What an ad group keeps to answer for a set once it has more than one: its words' hashes
+// (with the lowest bit set, so that none is 0) and the phrases of its sets that might be
+// repeated.
 struct GroupTables {
-    HashSlots<uint64_t> words;  // a hash with its lowest bit set, so that no word is 0
+    HashSlots<uint32_t> words;
     HashSlots<PhraseSlot> phrases;
 };
 
-// A campaign's ad group and the sets kept for it, oldest first; sets are offsets into
-// WrittenPhrases::sets, 0 for none.
+// A campaign's ad group and the sets kept for it, the newest first, each linked to the one
+// before; sets are offsets into WrittenPhrases::sets, 0 for none.
 struct GroupPhrases {
-    uint32_t name;  // the campaign's bytes and then the ad group's, in WrittenPhrases::names
-    uint32_t campaignSize;
-    uint32_t adGroupSize;
-    uint32_t firstSet;
-    uint32_t lastSet;
-    uint32_t firstSetOutsidePhrases;  // the sets from here on are not yet in tables->phrases
-    GroupTables* tables;              // null until a second set comes, or a set repeats itself
+    uint32_t name;                // into WrittenPhrases::names
+    uint32_t newestSet;
+    uint32_t newestSetInPhrases;  // this set and those before it are in the phrases table
+    uint32_t tables;              // into WrittenPhrases::tables plus one, 0 for none yet
 };
 
 // A keyword's comparable form summed up, so that the hash of any ordering of a set comes from
@@ -88,10 +87,13 @@ struct KeywordShape {
 struct WrittenPhrases {
     HashSlots<GroupSlot> groupIndex;
     Array<GroupPhrases> groups;
+    Array<GroupTables> tables;
     uint32_t lastGroup = 0;  // the group of the set before, plus one
-    Text names;
-    // Kept sets, each a SetHeader and its keywords' forms, 4-byte aligned; offset 0 is none.
-    Text sets;
+    // Each group's campaign and ad group: their sizes (as in AppendSize), then their bytes.
+    Array<char> names;
+    // Kept sets: the next older set of the group (4 bytes), the keyword count (1 byte), the
+    // forms' sizes and the forms. Offset 0 is none.
+    Array<char> sets;
     // For the set at hand: its forms, and its keywords' shapes and word hashes; the same for a
     // kept set read again.
     Text forms;
