@@ -48,20 +48,6 @@ constexpr size_t kNoLine = static_cast<size_t>(-1);
 using LineMask = uint64_t;
 constexpr LineMask kAllLines = ~LineMask{0};
 
-// What --unique remembers: the phrases of the ad group at hand. Its first set is only noted,
-// not yet hashed, when its phrases cannot equal each other (keywords without blanks that
-// differ when compared): most groups hold one set, and it is then never hashed at all.
-struct Duplicates {
-    Text group;
-    bool groupOpen = false;
-    PhraseSet phrases;
-    bool firstSetNoted = false;
-    Text noted[4];  // the comparable forms of the first set's keywords
-    int notedCount = 0;
-    Text forms[4];
-    Text phrase;
-};
-
 // The messages of a run. Those about lines past the cap are counted instead of built.
 struct MessageLog {
     Text source;            // what messages about lines start with: the input's name, or "arguments"
@@ -91,7 +77,7 @@ struct Writer {
     bool invalid = false;      // invalid input or a limit under strict: nothing more is written
     // Reused from set to set, so that a set allocates nothing once they have grown.
     Text rowStart, rowFinish, escaped[4], adGroup;
-    Duplicates duplicates;
+    WrittenPhrases written;  // for unique
     MessageLog log;
 };
 
@@ -393,53 +379,12 @@ void CheckPhrases(Writer* w, const KeywordList& keywords, int keywordCount, Line
     }
 }
 
-// Which of the set's lines are new in its ad group; the rest were written for it already.
-bool KeepNewLines(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view adGroup,
-                  LineMask* lines) {
-    Duplicates& d = w->duplicates;
-    if (!d.groupOpen || d.group.View() != adGroup) {
-        if (!d.group.Assign(adGroup)) return RunOutOfMemory(w);
-        d.groupOpen = true;
-        d.firstSetNoted = false;
-        ClearPhrases(&d.phrases);
-    }
-    bool distinct = true;
-    for (int k = 0; k < keywordCount; ++k) {
-        d.forms[k].Resize(0);
-        if (!ComparableForm{&d.forms[k]}.Append(keywords.words[k])) return RunOutOfMemory(w);
-        distinct &= d.forms[k].View().find(' ') == std::string_view::npos;
-        for (int other = 0; other < k; ++other) distinct &= d.forms[k] != d.forms[other];
-    }
-    *lines = kAllLines;
-    if (distinct && !d.firstSetNoted && d.phrases.count == 0) {
-        for (int k = 0; k < keywordCount; ++k) {
-            if (!d.noted[k].Assign(d.forms[k].View())) return RunOutOfMemory(w);
-        }
-        d.notedCount = keywordCount;
-        d.firstSetNoted = true;
-        return true;
-    }
-    // Every phrase of a set, in the form they are compared in; for the noted first set, only
-    // put in place.
-    const auto addPhrases = [&](const Text* forms, int count, LineMask* newLines) {
-        size_t index = 0;
-        for (const KeywordOrdering& line : PermutationOrderings(count, w->options.includeSubsets)) {
-            d.phrase.Resize(0);
-            ComparableForm form{&d.phrase};
-            for (size_t k = 0; k < line.count; ++k) {
-                if ((k > 0 && !form.Append(" ")) || !form.Append(forms[line.keywords[k]].View())) return false;
-            }
-            const PhraseInsert inserted = InsertPhrase(&d.phrases, d.phrase.View());
-            if (inserted == PhraseInsert::kOutOfMemory) return false;
-            if (inserted == PhraseInsert::kPresent) *newLines &= ~(LineMask{1} << index);
-            ++index;
-        }
-        return true;
-    };
-    LineMask ignored = kAllLines;
-    if (d.firstSetNoted && !addPhrases(d.noted, d.notedCount, &ignored)) return RunOutOfMemory(w);
-    d.firstSetNoted = false;
-    return addPhrases(d.forms, keywordCount, lines) || RunOutOfMemory(w);
+// Which of the set's lines are new for the campaign's ad group; the rest were written for it
+// already, wherever they stand in the input.
+bool KeepNewLines(Writer* w, std::string_view campaign, std::string_view adGroup, const KeywordList& keywords,
+                  int keywordCount, LineMask* lines) {
+    return KeepNewOrderings(&w->written, campaign, adGroup, keywords, keywordCount, w->options.includeSubsets, lines) ||
+           RunOutOfMemory(w);
 }
 
 // One line, as the builder lays it out.
@@ -533,7 +478,8 @@ void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::str
     }
     if (w->options.format == OutputFormat::kCsv) CheckAdGroupName(w, adGroup, line);
     LineMask lines = kAllLines;
-    if (w->options.unique && !KeepNewLines(w, keywords, keywordCount, adGroup, &lines)) return;
+    const std::string_view campaign = w->options.hasCampaign ? w->options.campaign : std::string_view();
+    if (w->options.unique && !KeepNewLines(w, campaign, adGroup, keywords, keywordCount, &lines)) return;
     CheckPhrases(w, keywords, keywordCount, lines, line);
     if (w->invalid) return;
     if (w->options.format == OutputFormat::kCsv) {

@@ -311,6 +311,83 @@ TEST(Campaign, UniqueLeavesOutWhatItsAdGroupAndMatchTypeAlreadyHave) {
     EXPECT_EQ(RunKeywords({"a", "A"}, Options("broad")).output, "a A\nA a\n");
 }
 
+TEST(Campaign, UniqueHoldsAcrossTheWholeFileInEveryMatchType) {
+    CampaignOptions unique = Options("exact,broad");
+    unique.unique = true;
+    // G1 on lines 1, 3, 5 and 8, G2 on lines 2, 4 and 6: each line's phrases in every type.
+    EXPECT_EQ(RunFile("blue\tshoes\t\t\tG1\nred\tshoes\t\t\tG2\nblue\tboots\t\t\tG1\nred\tboots\t\t\tG2\n"
+                      "shoes\tboots\t\t\tG1\nRED\tSHOES\t\t\tG2\nblue\tshoes\t\t\tG3\nBLUE\tSHOES\t\t\tG1\n",
+                      unique)
+                  .output,
+              "[blue shoes]\n[shoes blue]\nblue shoes\nshoes blue\n[red shoes]\n[shoes red]\nred shoes\nshoes red\n"
+              "[blue boots]\n[boots blue]\nblue boots\nboots blue\n[red boots]\n[boots red]\nred boots\nboots red\n"
+              "[shoes boots]\n[boots shoes]\nshoes boots\nboots shoes\n"
+              "[blue shoes]\n[shoes blue]\nblue shoes\nshoes blue\n");
+}
+
+// The phrases of a set that KeepNewOrderings lets through (with subsets), joined by "|".
+struct SetSeen {
+    const char* campaign;
+    const char* adGroup;
+    std::vector<std::string_view> keywords;
+    const char* kept;
+};
+
+std::string KeptPhrases(WrittenPhrases* written, const SetSeen& set) {
+    KeywordList keywords{};
+    std::copy(set.keywords.begin(), set.keywords.end(), keywords.words.begin());
+    const int count = CountKeywords(keywords);
+    uint64_t kept = 0;
+    EXPECT_TRUE(KeepNewOrderings(written, set.campaign, set.adGroup, keywords, count, true, &kept));
+    std::string phrases;
+    size_t index = 0;
+    for (const KeywordOrdering& line : PermutationOrderings(count, true)) {
+        if (!(kept >> index++ & 1)) continue;
+        phrases += phrases.empty() ? "" : "|";
+        for (size_t k = 0; k < line.count; ++k) phrases.append(k ? " " : "").append(keywords.words[line.keywords[k]]);
+    }
+    return phrases;
+}
+
+TEST(WrittenPhrases, EachCampaignsAdGroupKeepsItsPhrasesWhateverComesBetween) {
+    const SetSeen sets[] = {
+        {"", "G1", {"blue", "shoes"}, "blue shoes|shoes blue"},
+        {"", "G2", {"blue", "shoes"}, "blue shoes|shoes blue"},
+        {"", "G1", {"SHOES", "Blue"}, ""},
+        {"Spring", "G1", {"blue", "shoes"}, "blue shoes|shoes blue"},
+        {"Spr", "ingG1", {"blue", "shoes"}, "blue shoes|shoes blue"},
+        {"Spring", "G1", {"Blue", "shoes"}, ""},
+        // Phrases are compared word by word, whichever keywords hold the words.
+        {"", "G3", {"red  hot", "shoes"}, "red  hot shoes|shoes red  hot"},
+        {"", "G3", {"red", "hot shoes"}, "hot shoes red"},
+        // A blank at either end is kept as one.
+        {"", "G4", {" a", "b"}, " a b|b  a"},
+        {"", "G4", {"a", "b\t"}, "a b\t"},
+        // Sets that share one keyword with the group, then one made of its known words.
+        {"", "G5", {"buy", "shoes"}, "buy shoes|shoes buy"},
+        {"", "G5", {"buy", "boots"}, "buy boots|boots buy"},
+        {"", "G5", {"boots", "shoes"}, "boots shoes|shoes boots"},
+        {"", "G5", {"shoes", "BUY"}, ""},
+        // A set that repeats itself, then sets of the same group after it.
+        {"", "G6", {"Shoes", "shoes"}, "Shoes shoes"},
+        {"", "G6", {"red", "boots"}, "red boots|boots red"},
+        {"", "G6", {"boots", "RED"}, ""},
+        // Subsets: a later set of two of a set's three keywords.
+        {"", "G7", {"a", "b", "c"}, "a b c|a c b|c a b|c b a|b c a|b a c|b c|c b|a b|b a|c a|a c"},
+        {"", "G7", {"c", "a"}, ""},
+        {"", "G7", {"d", "c", "a"}, "d c a|d a c|a d c|a c d|c a d|c d a|d c|c d|a d|d a"},
+    };
+    // With every hash the same, every match is decided on the bytes.
+    for (const uint64_t hashMask : {~uint64_t{0}, uint64_t{0}}) {
+        WrittenPhrases written;
+        written.hashMask = hashMask;
+        for (const SetSeen& set : sets) {
+            EXPECT_EQ(KeptPhrases(&written, set), set.kept)
+                << set.campaign << "/" << set.adGroup << " " << set.keywords[0] << ", hash mask " << hashMask;
+        }
+    }
+}
+
 TEST(Campaign, EveryEncodingAndLineEndGivesTheSameSets) {
     const std::string expected = "\"caf\xC3\xA9 \xE2\x82\xAC\"\n\"\xE2\x82\xAC caf\xC3\xA9\"\n\"x y\"\n\"y x\"\n";
     const auto utf16 = [](std::u16string text, bool bigEndian) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # varnholt-cli's benchmarks (not tests): bulk generation against cat of the same bytes (plain,
-# every match type, duplicates left out, word lists), reading in linear time (lone CRs after a
-# long line, a long line in UTF-16 or Windows-1252, against UTF-8 of the same size), peak memory
-# for 1,000 against 100,000 sets, and start-up against true. Usage: cli/cli_benchmark.sh
-# [PROGRAM] (default build/native/varnholt-cli, the optimised build).
+# every match type, duplicates left out, word lists), --unique against the same run without it
+# for ad groups of one set and of 50, reading in linear time (lone CRs after a long line, a long
+# line in UTF-16 or Windows-1252, against UTF-8 of the same size), peak memory, and start-up
+# against true. Usage: cli/cli_benchmark.sh [PROGRAM] (default build/native/varnholt-cli, the
+# optimised build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/setup.sh
@@ -23,6 +24,10 @@ for i in range(int(sys.argv[1])):
 }
 make_sets 1000
 make_sets 100000
+# The same 100,000 sets in 2,000 ad groups of 50 sets (the fifth field).
+python3 -c "
+for i in range(100000):
+    print('\t'.join(['%c%07d' % (c, i) for c in 'abcd'] + ['group%04d' % (i // 50)]))" >"$work/grouped-100000.tsv"
 # One line of four keywords with ten alternatives each: 10,000 sets.
 python3 -c "print('\t'.join('|'.join('%c%07d' % (c, i) for i in range(10)) for c in 'abcd'))" >"$work/mix.tsv"
 
@@ -37,6 +42,13 @@ bulk() {
 bulk subsets "$work/sets-100000.tsv" --subsets
 bulk match-types "$work/sets-100000.tsv" --subsets --match exact,phrase,broad
 bulk unique "$work/sets-100000.tsv" --subsets --unique
+# --unique against the same run without it, in one hyperfine run: each set its own ad group,
+# then 2,000 ad groups of 50 sets.
+for input in sets-100000 grouped-100000; do
+    echo "== --unique, $input"
+    hyperfine -N --warmup 5 --runs 40 --output=null "$program --subsets --lf --input $work/$input.tsv" \
+        "$program --subsets --unique --lf --input $work/$input.tsv"
+done
 bulk word-lists "$work/mix.tsv" --subsets --mix
 
 # Long lines and lone CRs: each file against a UTF-8 file of the same size with LF line ends,
@@ -83,10 +95,10 @@ reading "a line of 20 million characters (20 MB)" "--input $work/long-ascii.tsv"
     "--input-encoding windows-1252 --input $work/long-ascii.tsv"
 
 echo "== peak resident memory"
-for sets in 1000 100000; do
+for input in sets-1000 sets-100000 grouped-100000; do
     for options in --subsets "--subsets --unique"; do
         # shellcheck disable=SC2086
-        echo "$sets sets, $options: $(/usr/bin/time -f %M "$program" $options --lf --input "$work/sets-$sets.tsv" 2>&1 >/dev/null) KiB"
+        echo "$input, $options: $(/usr/bin/time -f %M "$program" $options --lf --input "$work/$input.tsv" 2>&1 >/dev/null) KiB"
     done
 done
 
