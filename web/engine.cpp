@@ -102,6 +102,12 @@ enum CampaignFlag : unsigned {
 // Returned for match types or an encoding the engine does not know.
 constexpr int kBadOptions = -1;
 
+// Where a message points the user to a control, it names the page's, as the page labels them.
+constexpr ControlNames kPageControls = {
+    "choose \"Windows-1252\" under \"File encoding\" to convert them",
+    "it may be UTF-16 without a byte-order mark: choose \"UTF-16 LE\" or \"UTF-16 BE\" under \"File encoding\"",
+};
+
 }  // namespace
 
 // One campaign from the input that read_input gives: `strings` holds the match types
@@ -126,5 +132,6 @@ VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* size
     options.strict = (flags & kStrict) != 0;
     options.byteOrderMark = (flags & kByteOrderMark) != 0;
     options.lineEnd = flags & kCrLf ? "\r\n" : "\n";
+    options.controlNames = kPageControls;
     return static_cast<int>(WriteCampaignFromFile(options, Read, nullptr, fields[3], {Write, nullptr}, {Report, nullptr}));
 }

@@ -1,7 +1,8 @@
 'use strict';
 // Campaign mode as a user drives it: a file or pasted cells in, options ticked, and the download
 // byte for byte what varnholt-cli writes for the same input and options; its messages as the
-// command line reports them; a large file in the background, with progress, cancellable.
+// command line reports them, but naming the page's controls; a large file in the background,
+// with progress, cancellable.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const crypto = require('crypto');
@@ -158,6 +159,29 @@ test('invalid input is reported line by line as varnholt-cli reports it, and not
   await page.getByLabel('Keyword sets, pasted from a spreadsheet').fill('a\tb');
   await setOptions(page, { match: [] });
   assert.equal((await download(page)).status, 'Choose at least one match type.');
+});
+
+test('messages name the page\'s controls, and the control a message names mends the input', async t => {
+  const { page } = await openPage(t);
+  const file = page.getByLabel('Or load a file');
+  await file.setInputFiles(writeInput('latin.tsv', Buffer.from('caf\xe9\tbar\n', 'latin1')));
+  await setOptions(page, { encoding: 'auto' });
+  let page_ = await download(page);
+  assert.deepEqual(page_.messages,
+    ['latin.tsv:1: not UTF-8 (the output keeps these bytes; choose "Windows-1252" under "File encoding" to convert them)']);
+  const [, choice, control] = page_.messages[0].match(/choose "([^"]+)" under "([^"]+)"/);
+  await page.getByLabel(control, { exact: true }).selectOption({ label: choice });
+  page_ = await download(page);
+  assert.deepEqual(page_.messages, []);
+  assert.ok(page_.bytes.equals(runCli(['--input', 'latin.tsv', '--input-encoding', 'windows-1252', '--format', 'csv', '--crlf']).out));
+
+  // UTF-16 without a byte-order mark, read as UTF-8: a NUL at every other byte.
+  await file.setInputFiles(writeInput('wide.tsv', Buffer.from('blue\trunning\n', 'utf16le')));
+  await setOptions(page, { encoding: 'auto' });
+  page_ = await download(page);
+  assert.equal(page_.bytes, null);
+  assert.equal(page_.messages.length, 1);
+  assert.match(page_.messages[0], /^wide\.tsv: not a text file \(a NUL byte at offset 1\b.*; it may be UTF-16 without a byte-order mark: choose "UTF-16 LE" or "UTF-16 BE" under "File encoding"\)$/);
 });
 
 test('a file of 100,000 sets runs in the background with its progress shown', async t => {
