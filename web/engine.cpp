@@ -112,9 +112,10 @@ constexpr ControlNames kPageControls = {
 
 // One campaign from the input that read_input gives: `strings` holds the match types
 // ("exact,phrase"), the encoding's name, the campaign's name and the input's name for messages,
-// one after another, their sizes in `sizes[0..3]`. The result is a CampaignResult, or
+// one after another, their sizes in `sizes[0..3]`. Past `maxMessages` messages about lines the
+// engine only counts the rest and says how many there were. The result is a CampaignResult, or
 // kBadOptions.
-VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* sizes, unsigned flags) {
+VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* sizes, unsigned flags, size_t maxMessages) {
     std::string_view fields[4];
     for (size_t k = 0, at = 0; k < 4; at += sizes[k], ++k) fields[k] = {strings + at, sizes[k]};
     CampaignOptions options;
@@ -132,6 +133,7 @@ VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* size
     options.strict = (flags & kStrict) != 0;
     options.byteOrderMark = (flags & kByteOrderMark) != 0;
     options.lineEnd = flags & kCrLf ? "\r\n" : "\n";
+    options.maxMessages = maxMessages;
     options.controlNames = kPageControls;
     return static_cast<int>(WriteCampaignFromFile(options, Read, nullptr, fields[3], {Write, nullptr}, {Report, nullptr}));
 }

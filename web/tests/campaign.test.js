@@ -1,8 +1,8 @@
 'use strict';
 // Campaign mode as a user drives it: a file or pasted cells in, options ticked, and the download
 // byte for byte what varnholt-cli writes for the same input and options; its messages as the
-// command line reports them, but naming the page's controls; a large file in the background,
-// with progress, cancellable.
+// command line reports them, but naming the page's controls and at most 1,000 of them; a large
+// file in the background, with progress, cancellable.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const crypto = require('crypto');
@@ -159,6 +159,34 @@ test('invalid input is reported line by line as varnholt-cli reports it, and not
   await page.getByLabel('Keyword sets, pasted from a spreadsheet').fill('a\tb');
   await setOptions(page, { match: [] });
   assert.equal((await download(page)).status, 'Choose at least one match type.');
+});
+
+test('the page lists the first 1,000 messages and the engine\'s count of the rest, each phrase quoted by its start', async t => {
+  const { page } = await openPage(t);
+  const file = page.getByLabel('Or load a file');
+  // Two warnings a line: both orderings hold a character Google Ads does not accept.
+  await file.setInputFiles(writeInput('many.tsv', 'a!\tb\n'.repeat(3000)));
+  await setOptions(page, {});
+  let page_ = await download(page);
+  assert.notEqual(page_.bytes, null);
+  assert.equal(page_.messages.length, 1001);
+  assert.deepEqual(page_.messages.slice(0, 100), runCli(['--input', 'many.tsv', '--format', 'csv']).messages.slice(0, 100));
+  assert.match(page_.messages[999], /^many\.tsv:500: warning: /);
+  assert.equal(page_.messages[1000], 'many.tsv: 5000 more messages not shown (0 invalid lines, 5000 warnings)');
+  assert.match(page_.status, /^Done: many\.csv, [\d.]+ KiB, with more than 1,000 warnings: the first are listed below\.$/);
+
+  // "Save all messages" saves those listed, the count of the rest included.
+  const saved = page.waitForEvent('download');
+  await page.getByRole('link', { name: 'Save all messages' }).click();
+  assert.equal(fs.readFileSync(await (await saved).path(), 'utf8'), page_.messages.join('\n') + '\n');
+
+  // A keyword of 150 characters: every message quotes the phrase's first 100 and "...".
+  const long = 'x'.repeat(150);
+  await file.setInputFiles(writeInput('long.tsv', `${long}\tb\n`));
+  page_ = await download(page);
+  assert.ok(page_.messages.length > 0);
+  assert.ok(page_.messages.some(text => text.includes(`${'x'.repeat(100)}...`)), page_.messages.join('\n'));
+  for (const text of page_.messages) assert.ok(!text.includes('x'.repeat(101)), text);
 });
 
 test('messages name the page\'s controls, and the control a message names mends the input', async t => {
