@@ -244,6 +244,7 @@ const kResultTexts = {
   2: 'The file could not be read to its end: it may have been changed or moved. Load it again.',
   3: 'The output could not be kept: the browser has run out of memory. Try fewer keyword sets at a time.',
   4: 'There is not enough memory for this campaign. Try fewer keyword sets at a time.',
+  5: 'Nothing to download: the input holds no keyword sets.',
   'out of memory': 'The browser ran out of memory for the output. Try fewer keyword sets at a time.',
 };
 

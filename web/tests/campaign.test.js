@@ -189,6 +189,17 @@ test('the page lists the first 1,000 messages and the engine\'s count of the res
   for (const text of page_.messages) assert.ok(!text.includes('x'.repeat(101)), text);
 });
 
+test('an input without keyword sets is warned about and nothing is downloaded', async t => {
+  const { page } = await openPage(t);
+  await page.getByLabel('Or load a file').setInputFiles(writeInput('empty.tsv', ''));
+  await setOptions(page, {});
+  const page_ = await download(page);
+  assert.equal(page_.bytes, null, 'nothing may be downloaded');
+  assert.deepEqual(page_.messages, ['empty.tsv: no keyword sets']);
+  assert.equal(page_.status, 'Nothing to download: the input holds no keyword sets.');
+  assert.equal(await page.locator('#download').isVisible(), false);
+});
+
 test('messages name the page\'s controls, and the control a message names mends the input', async t => {
   const { page } = await openPage(t);
   const file = page.getByLabel('Or load a file');
