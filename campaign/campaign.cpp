@@ -6,6 +6,7 @@
 #include "campaign/duplicates.h"
 #include "campaign/keyword_file.h"
 #include "campaign/keyword_limits.h"
+#include "campaign/message_text.h"
 #include "campaign/text_encoding.h"
 #include "campaign/word_lists.h"
 #include "generator/permutation_text.h"
@@ -15,7 +16,6 @@ namespace {
 // The window's own texts for a missing keyword.
 constexpr char kNeedKeyword1[] = "Need to enter Keyword 1.  Try again.";
 constexpr char kNeedKeyword2[] = "Need at least two keywords. Enter Keyword 2.";
-constexpr char kNotUtf8[] = "not UTF-8 (the output keeps these bytes; --input-encoding windows-1252 converts them)";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Large writes to the sink; a text larger than this (very long keywords) grows it for as long
@@ -38,11 +38,9 @@ const MatchTypeStyle& StyleOf(MatchType type) {
     return kStyles[static_cast<int>(type)];
 }
 
-// Where a keyword set came from, for messages: "FILE:LINE" or "arguments".
-struct SetName {
-    std::string_view file;  // empty for the arguments
-    size_t line;
-};
+// The line a keyword set came from, for messages ("FILE:LINE"); the arguments have none.
+constexpr size_t kArguments = 0;
+constexpr size_t kNoLine = static_cast<size_t>(-1);
 
 // The set's orderings to write, one bit per ordering in table order (at most 60).
 using LineMask = uint64_t;
@@ -62,6 +60,21 @@ struct Duplicates {
     Text phrase;
 };
 
+// The messages of a run. Those about lines past the cap are counted instead of built.
+struct MessageLog {
+    Text source;            // what messages about lines start with: the input's name, or "arguments"
+    Text text;              // the message being built
+    bool complete = true;   // false once memory for the message ran out
+    size_t shown = 0;       // messages about lines
+    size_t hidden = 0;
+    size_t hiddenInvalidLines = 0;
+    size_t hiddenWarnings = 0;
+    size_t lastHiddenInvalidLine = kNoLine;  // a line with several errors counts once
+    Text formulaName;       // the ad group last warned about as a formula
+};
+
+enum class Severity { kInvalidLine, kWarning };
+
 struct Writer {
     Writer(const CampaignOptions& runOptions, OutputSink runOutput, MessageSink runMessages)
         : options(runOptions), output(runOutput), messages(runMessages) {}
@@ -75,8 +88,9 @@ struct Writer {
     bool outOfMemory = false;
     bool invalid = false;      // invalid input or a limit under strict: nothing more is written
     // Reused from set to set, so that a set allocates nothing once they have grown.
-    Text rowStart, rowFinish, escaped[4], adGroup, message;
+    Text rowStart, rowFinish, escaped[4], adGroup;
     Duplicates duplicates;
+    MessageLog log;
 };
 
 bool RunOutOfMemory(Writer* w) {
@@ -110,22 +124,181 @@ void Put(Writer* w, std::string_view bytes) {
     if (char* at = Reserve(w, bytes.size())) std::memcpy(at, bytes.data(), bytes.size());
 }
 
-void Report(Writer* w, const SetName* set, std::string_view kind, std::string_view text) {
-    Text& message = w->message;
-    message.Resize(0);
-    if (set) {
-        if (set->file.empty()) {
-            message.Append("arguments");
-        } else {
-            message.Append(set->file);
-            message.Append(":");
-            AppendNumber(&message, set->line);
-        }
-        message.Append(": ");
+void StartMessage(Writer* w) {
+    w->log.text.Resize(0);
+    w->log.complete = true;
+}
+
+void Add(Writer* w, std::string_view piece) {
+    w->log.complete = w->log.complete && w->log.text.Append(piece);
+}
+
+void AddNumber(Writer* w, size_t number) {
+    w->log.complete = w->log.complete && AppendNumber(&w->log.text, number);
+}
+
+// "3 warnings", "1 warning".
+void AddCount(Writer* w, size_t count, std::string_view noun) {
+    AddNumber(w, count);
+    Add(w, " ");
+    Add(w, noun);
+    if (count != 1) Add(w, "s");
+}
+
+void AddEscaped(Writer* w, EscapedText* escaped, std::string_view input) {
+    w->log.complete = w->log.complete && AppendEscaped(escaped, input);
+}
+
+// A name or phrase from the input, cut after its first characters.
+void AddQuoted(Writer* w, std::string_view input) {
+    EscapedText quoted{&w->log.text, kQuotedCharacters};
+    AddEscaped(w, &quoted, input);
+    if (quoted.cut) Add(w, "...");
+}
+
+void AddCodePoint(Writer* w, uint32_t codePoint) {
+    w->log.complete = w->log.complete && AppendCodePoint(&w->log.text, codePoint);
+}
+
+// A message cut short by memory that ran out is not shown: the run ends in that error.
+void SendMessage(Writer* w) {
+    if (!w->log.complete) {
+        RunOutOfMemory(w);
+        return;
     }
-    message.Append(kind);
-    message.Append(text);
-    w->messages.report(w->messages.context, message.View());
+    w->messages.report(w->messages.context, w->log.text.View());
+}
+
+// Starts a message about a line: "FILE:LINE: " or "arguments: ". False when the cap on them is
+// reached: the message is then counted, and the caller builds nothing.
+bool StartLineMessage(Writer* w, size_t line, Severity severity) {
+    MessageLog& log = w->log;
+    if (w->stopped) return false;
+    if (w->options.maxMessages == 0 || log.shown < w->options.maxMessages) {
+        ++log.shown;
+        StartMessage(w);
+        Add(w, log.source.View());
+        if (line != kArguments) {
+            Add(w, ":");
+            AddNumber(w, line);
+        }
+        Add(w, ": ");
+        return true;
+    }
+    ++log.hidden;
+    if (severity == Severity::kWarning) {
+        ++log.hiddenWarnings;
+    } else if (line != log.lastHiddenInvalidLine) {
+        ++log.hiddenInvalidLines;
+        log.lastHiddenInvalidLine = line;
+    }
+    return false;
+}
+
+void ReportLine(Writer* w, size_t line, Severity severity, std::string_view text) {
+    if (!StartLineMessage(w, line, severity)) return;
+    Add(w, text);
+    SendMessage(w);
+}
+
+void ReportInvalidLine(Writer* w, size_t line, std::string_view reason) {
+    w->invalid = true;
+    ReportLine(w, line, Severity::kInvalidLine, reason);
+}
+
+// "FILE: 250 more messages not shown (3 invalid lines, 247 warnings)": a count of 0 is left out.
+void ReportHiddenMessages(Writer* w) {
+    const MessageLog& log = w->log;
+    if (log.hidden == 0) return;
+    StartMessage(w);
+    Add(w, log.source.View());
+    Add(w, ": ");
+    AddCount(w, log.hidden, "more message");
+    Add(w, " not shown (");
+    if (log.hiddenInvalidLines > 0) AddCount(w, log.hiddenInvalidLines, "invalid line");
+    if (log.hiddenInvalidLines > 0 && log.hiddenWarnings > 0) Add(w, ", ");
+    if (log.hiddenWarnings > 0) AddCount(w, log.hiddenWarnings, "warning");
+    Add(w, ")");
+    SendMessage(w);
+}
+
+// " holds a control character (U+001B)": a keyword or name holding one would carry it into
+// the output, where it is invisible or breaks the row. A byte-order mark inside a line is as
+// invisible.
+void AddControlCharacter(Writer* w, uint32_t character) {
+    Add(w, character == 0xFEFF ? " holds a byte-order mark (" : " holds a control character (");
+    AddCodePoint(w, character);
+    Add(w, ")");
+}
+
+// False, with one message, when one of the keywords or the ad group (the fifth field) holds a
+// control character.
+bool CheckControlCharacters(Writer* w, const std::string_view* fields, size_t count, size_t line) {
+    for (size_t f = 0; f < count; ++f) {
+        const uint32_t character = FirstControlCharacter(fields[f]);
+        if (character == kNoControlCharacter) continue;
+        w->invalid = true;
+        if (StartLineMessage(w, line, Severity::kInvalidLine)) {
+            if (f < 4) {
+                Add(w, "keyword ");
+                AddNumber(w, f + 1);
+            } else {
+                Add(w, "the ad group");
+            }
+            AddControlCharacter(w, character);
+            SendMessage(w);
+        }
+        return false;
+    }
+    return true;
+}
+
+// Google Ads Editor needs the names as they are, but a spreadsheet opening the CSV would run
+// a cell that begins so as a formula.
+bool LooksLikeFormula(std::string_view name) {
+    return !name.empty() && (name[0] == '=' || name[0] == '+' || name[0] == '-' || name[0] == '@');
+}
+
+void AddFormulaWarning(Writer* w, std::string_view what, std::string_view name) {
+    Add(w, "warning: ");
+    Add(w, what);
+    Add(w, " \"");
+    AddQuoted(w, name);
+    Add(w, "\" begins with ");
+    Add(w, std::string_view(name.data(), 1));
+    Add(w, ", so a spreadsheet opening the file would take it for a formula");
+}
+
+// Once for each ad group while its lines follow each other (other names between them do not
+// count): remembering every name ever warned about would grow with the file.
+void CheckAdGroupName(Writer* w, std::string_view adGroup, size_t line) {
+    MessageLog& log = w->log;
+    if (!LooksLikeFormula(adGroup) || log.formulaName.View() == adGroup) return;
+    if (!log.formulaName.Assign(adGroup)) {
+        RunOutOfMemory(w);
+        return;
+    }
+    if (!StartLineMessage(w, line, Severity::kWarning)) return;
+    AddFormulaWarning(w, "the ad group", adGroup);
+    SendMessage(w);
+}
+
+// The campaign name comes from the options: checked once, before the first line.
+void CheckCampaignName(Writer* w) {
+    if (!w->options.hasCampaign) return;
+    const std::string_view campaign = w->options.campaign;
+    const uint32_t character = FirstControlCharacter(campaign);
+    if (character != kNoControlCharacter) {
+        w->invalid = true;
+        StartMessage(w);
+        Add(w, "the campaign name");
+        AddControlCharacter(w, character);
+        SendMessage(w);
+    } else if (w->options.format == OutputFormat::kCsv && LooksLikeFormula(campaign)) {
+        StartMessage(w);
+        AddFormulaWarning(w, "the campaign name", campaign);
+        SendMessage(w);
+    }
 }
 
 // Which of kRefusedKeywordCharacters a byte is, as one bit; a table, since every byte of every
@@ -150,16 +323,16 @@ uint32_t RefusedCharacters(std::string_view keyword) {
     return found;
 }
 
-void AppendLimit(Text* text, size_t limit, std::string_view unit, size_t actual) {
-    AppendNumber(text, limit);
-    text->Append(unit);
-    AppendNumber(text, actual);
-    text->Append(")");
+void AddLimit(Writer* w, size_t limit, std::string_view unit, size_t actual) {
+    AddNumber(w, limit);
+    Add(w, unit);
+    AddNumber(w, actual);
+    Add(w, ")");
 }
 
 // Every phrase over Google Ads' limits or with characters it refuses gets one message; under
 // strict they fail the run.
-void CheckPhrases(Writer* w, const KeywordList& keywords, int keywordCount, LineMask lines, const SetName& set) {
+void CheckPhrases(Writer* w, const KeywordList& keywords, int keywordCount, LineMask lines, size_t setLine) {
     KeywordSize sizes[4];
     uint32_t refused[4];
     KeywordSize whole{static_cast<size_t>(keywordCount - 1), 0};
@@ -188,29 +361,33 @@ void CheckPhrases(Writer* w, const KeywordList& keywords, int keywordCount, Line
         const bool tooLong = phrase.characters > kMaxKeywordCharacters;
         const bool tooManyWords = phrase.words > kMaxKeywordWords;
         if (!tooLong && !tooManyWords && !phraseRefused) continue;
-        Text text(style.open);
+        if (w->options.strict) w->invalid = true;
+        if (!StartLineMessage(w, setLine, w->options.strict ? Severity::kInvalidLine : Severity::kWarning)) continue;
+        Add(w, w->options.strict ? "error: " : "warning: ");
+        Add(w, style.open);
+        EscapedText quoted{&w->log.text, kQuotedCharacters};
         for (size_t k = 0; k < line.count; ++k) {
-            if (k > 0) text.Append(" ");
-            text.Append(keywords.words[line.keywords[k]]);
+            if (k > 0) AddEscaped(w, &quoted, " ");
+            AddEscaped(w, &quoted, keywords.words[line.keywords[k]]);
         }
-        text.Append(style.close);
+        if (quoted.cut) Add(w, "...");
+        Add(w, style.close);
         if (tooLong || tooManyWords) {
-            text.Append(tooLong && tooManyWords ? " is over Google Ads' limits of " : " is over Google Ads' limit of ");
-            if (tooLong) AppendLimit(&text, kMaxKeywordCharacters, " characters (", phrase.characters);
-            if (tooLong && tooManyWords) text.Append(" and ");
-            if (tooManyWords) AppendLimit(&text, kMaxKeywordWords, " words (", phrase.words);
+            Add(w, tooLong && tooManyWords ? " is over Google Ads' limits of " : " is over Google Ads' limit of ");
+            if (tooLong) AddLimit(w, kMaxKeywordCharacters, " characters (", phrase.characters);
+            if (tooLong && tooManyWords) Add(w, " and ");
+            if (tooManyWords) AddLimit(w, kMaxKeywordWords, " words (", phrase.words);
         }
         if (phraseRefused) {
-            text.Append(tooLong || tooManyWords ? " and holds" : " holds");
-            text.Append(" characters that Google Ads does not accept in keywords:");
+            Add(w, tooLong || tooManyWords ? " and holds" : " holds");
+            Add(w, " characters that Google Ads does not accept in keywords:");
             for (size_t c = 0; c < kRefusedKeywordCharacters.size(); ++c) {
                 if (!(phraseRefused >> c & 1)) continue;
-                text.Append(" ");
-                text.Append(std::string_view(&kRefusedKeywordCharacters[c], 1));
+                Add(w, " ");
+                Add(w, std::string_view(&kRefusedKeywordCharacters[c], 1));
             }
         }
-        Report(w, &set, w->options.strict ? "error: " : "warning: ", text.View());
-        if (w->options.strict) w->invalid = true;
+        SendMessage(w);
     }
 }
 
@@ -233,7 +410,9 @@ bool KeepNewLines(Writer* w, const KeywordList& keywords, int keywordCount, std:
     }
     *lines = kAllLines;
     if (distinct && !d.firstSetNoted && d.phrases.count == 0) {
-        for (int k = 0; k < keywordCount; ++k) d.noted[k] = d.forms[k];
+        for (int k = 0; k < keywordCount; ++k) {
+            if (!d.noted[k].Assign(d.forms[k].View())) return RunOutOfMemory(w);
+        }
         d.notedCount = keywordCount;
         d.firstSetNoted = true;
         return true;
@@ -303,12 +482,8 @@ void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std:
                   LineMask lines) {
     Text& start = w->rowStart;
     start.Resize(0);
-    if (w->options.hasCampaign) {
-        AppendCsvField(&start, w->options.campaign);
-        start.Append(",");
-    }
-    AppendCsvField(&start, adGroup);
-    start.Append(",");
+    bool built = !w->options.hasCampaign || (AppendCsvField(&start, w->options.campaign) && start.Append(","));
+    built = built && AppendCsvField(&start, adGroup) && start.Append(",");
 
     bool quoted = false;
     for (int k = 0; k < keywordCount; ++k) quoted |= CsvFieldNeedsQuotes(keywords.words[k]);
@@ -316,25 +491,32 @@ void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std:
     if (quoted) {
         // Doubling the quotes keyword by keyword quotes the whole phrase: the blanks joining
         // them need no escaping.
-        start.Append("\"");
-        for (int k = 0; k < keywordCount; ++k) {
+        built = built && start.Append("\"");
+        for (int k = 0; k < keywordCount && built; ++k) {
             w->escaped[k].Resize(0);
-            AppendCsvEscaped(&w->escaped[k], keywords.words[k]);
+            built = AppendCsvEscaped(&w->escaped[k], keywords.words[k]);
             rowKeywords.words[k] = w->escaped[k].View();
         }
+    }
+    if (!built) {
+        RunOutOfMemory(w);
+        return;
     }
     for (size_t t = 0; t < w->options.matchTypes.count; ++t) {
         const MatchTypeStyle& style = StyleOf(w->options.matchTypes.types[t]);
         Text& finish = w->rowFinish;
         finish.Resize(0);
-        finish.Append(quoted ? "\"," : ",");
-        finish.Append(w->options.negative ? style.negativeCriterion : style.criterion);
+        if (!finish.Append(quoted ? "\"," : ",") ||
+            !finish.Append(w->options.negative ? style.negativeCriterion : style.criterion)) {
+            RunOutOfMemory(w);
+            return;
+        }
         WriteLines(w, rowKeywords, keywordCount, lines, {start.View(), finish.View(), w->options.lineEnd, true});
     }
 }
 
 // Checks one keyword set and writes its phrases in every match type.
-void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view adGroup, const SetName& set) {
+void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view adGroup, size_t line) {
     const bool needsAdGroup = w->options.unique || w->options.format == OutputFormat::kCsv;
     if (adGroup.empty() && needsAdGroup) {
         Text& joined = w->adGroup;
@@ -347,9 +529,10 @@ void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::str
         }
         adGroup = joined.View();
     }
+    if (w->options.format == OutputFormat::kCsv) CheckAdGroupName(w, adGroup, line);
     LineMask lines = kAllLines;
     if (w->options.unique && !KeepNewLines(w, keywords, keywordCount, adGroup, &lines)) return;
-    CheckPhrases(w, keywords, keywordCount, lines, set);
+    CheckPhrases(w, keywords, keywordCount, lines, line);
     if (w->invalid) return;
     if (w->options.format == OutputFormat::kCsv) {
         WriteCsvRows(w, keywords, keywordCount, adGroup, lines);
@@ -367,23 +550,33 @@ const char* MissingKeywordMessage(const std::string_view fields[4]) {
 }
 
 // One line's fields, or the arguments: every keyword set they stand for.
-void WriteFields(Writer* w, const std::string_view fields[4], std::string_view adGroup, const SetName& set) {
+void WriteFields(Writer* w, const std::string_view fields[4], std::string_view adGroup, size_t line) {
     KeywordList keywords{{fields[0], fields[1], fields[2], fields[3]}};
     const int keywordCount = CountKeywords(keywords);
     if (!w->options.mix) {
-        WriteSet(w, keywords, keywordCount, adGroup, set);
+        WriteSet(w, keywords, keywordCount, adGroup, line);
         return;
     }
     WordListOdometer odometer;
-    Text reason;
-    if (!StartWordLists(&odometer, fields, keywordCount, &reason)) {
-        Report(w, &set, {}, reason.View());
+    int refusedKeyword = 0;
+    const WordListRefusal refusal = StartWordLists(&odometer, fields, keywordCount, &refusedKeyword);
+    if (refusal != WordListRefusal::kNone) {
         w->invalid = true;
+        if (!StartLineMessage(w, line, Severity::kInvalidLine)) return;
+        if (refusal == WordListRefusal::kEmptyAlternative) {
+            Add(w, "empty alternative in keyword ");
+            AddNumber(w, static_cast<size_t>(refusedKeyword));
+        } else {
+            Add(w, "more than ");
+            AddNumber(w, kMaxCombinations);
+            Add(w, " combinations of alternatives");
+        }
+        SendMessage(w);
         return;
     }
     do {
         for (int k = 0; k < keywordCount; ++k) keywords.words[k] = odometer.current[k];
-        WriteSet(w, keywords, keywordCount, adGroup, set);
+        WriteSet(w, keywords, keywordCount, adGroup, line);
     } while (!w->stopped && NextCombination(&odometer));
 }
 
@@ -397,12 +590,14 @@ bool StartOutput(Writer* w) {
     return !w->stopped;
 }
 
-CampaignResult Finish(Writer* w, CampaignResult failure = CampaignResult::kWritten) {
+// `ending` is kReadFailed or kNoKeywordSets where the input says so.
+CampaignResult Finish(Writer* w, CampaignResult ending = CampaignResult::kWritten) {
+    ReportHiddenMessages(w);
     Flush(w);
     if (w->outOfMemory) return CampaignResult::kOutOfMemory;
     if (w->stopped) return CampaignResult::kOutputStopped;
-    if (failure != CampaignResult::kWritten) return failure;
-    return w->invalid ? CampaignResult::kInvalidInput : CampaignResult::kWritten;
+    if (ending == CampaignResult::kReadFailed) return ending;
+    return w->invalid ? CampaignResult::kInvalidInput : ending;
 }
 
 }  // namespace
@@ -446,46 +641,70 @@ bool ParseInputEncoding(std::string_view name, InputEncoding* encoding) {
 CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunction read, void* source,
                                      std::string_view inputName, OutputSink output, MessageSink messages) {
     Writer w(options, output, messages);
+    EscapedText name{&w.log.source};
+    if (!AppendEscaped(&name, inputName)) return CampaignResult::kOutOfMemory;
+    CheckCampaignName(&w);
     if (!StartOutput(&w)) return Finish(&w);
     DecodingReader decoder = MakeDecodingReader(read, source, options.inputEncoding);
     LineReader reader = MakeLineReader(ReadDecoded, &decoder, options.inputFormat);
-    for (;;) {
-        char* line;
+    bool anyLine = false;  // other than an empty one
+    while (!w.stopped) {
+        char* bytes;
         size_t size;
-        const ReadLineResult result = ReadLine(&reader, &line, &size);
-        if (result == ReadLineResult::kEnd) return Finish(&w);
+        const ReadLineResult result = ReadLine(&reader, &bytes, &size);
+        if (result == ReadLineResult::kEnd && anyLine) return Finish(&w);
+        if (result == ReadLineResult::kEnd) {
+            StartMessage(&w);
+            Add(&w, w.log.source.View());
+            Add(&w, ": no keyword sets");
+            SendMessage(&w);
+            return Finish(&w, CampaignResult::kNoKeywordSets);
+        }
         if (result == ReadLineResult::kReadFailed) return Finish(&w, CampaignResult::kReadFailed);
         if (result == ReadLineResult::kOutOfMemory) {
             RunOutOfMemory(&w);
-            return Finish(&w);
+            break;
         }
-        const SetName set{inputName, reader.lineNumber};
-        if (KeepsBytesAsTheyAre(decoder) && !IsValidUtf8({line, size})) Report(&w, &set, {}, kNotUtf8);
+        const size_t line = reader.lineNumber;
+        if (KeepsBytesAsTheyAre(decoder) && !IsValidUtf8({bytes, size}) &&
+            StartLineMessage(&w, line, Severity::kWarning)) {
+            Add(&w, "not UTF-8 (the output keeps these bytes; ");
+            Add(&w, options.controlNames.windows1252);
+            Add(&w, ")");
+            SendMessage(&w);
+        }
         LineFields fields;
-        if (const char* reason = SplitFields(line, size, options.inputFormat, &fields)) {
-            Report(&w, &set, {}, reason);
-            w.invalid = true;
+        if (const char* reason = SplitFields(bytes, size, options.inputFormat, &fields)) {
+            anyLine = true;
+            ReportInvalidLine(&w, line, reason);
             continue;
         }
         if (AllFieldsEmpty(fields)) continue;
+        anyLine = true;
+        if (!CheckControlCharacters(&w, fields.fields, fields.count, line)) continue;
         if (const char* missing = MissingKeywordMessage(fields.fields)) {
-            Report(&w, &set, {}, missing);
-            w.invalid = true;
+            ReportInvalidLine(&w, line, missing);
             continue;
         }
-        WriteFields(&w, fields.fields, fields.fields[4], set);
-        if (w.stopped) return Finish(&w);
+        WriteFields(&w, fields.fields, fields.fields[4], line);
     }
+    return Finish(&w);
 }
 
 CampaignResult WriteCampaignFromKeywords(const CampaignOptions& options, const std::string_view keywords[4],
                                          OutputSink output, MessageSink messages) {
     Writer w(options, output, messages);
-    // As the window says it, and before anything is written.
-    if (const char* missing = MissingKeywordMessage(keywords)) {
-        Report(&w, nullptr, {}, missing);
-        return CampaignResult::kInvalidInput;
+    if (!w.log.source.Assign("arguments")) return CampaignResult::kOutOfMemory;
+    // Before anything is written; a missing keyword as the window says it.
+    CheckCampaignName(&w);
+    if (CheckControlCharacters(&w, keywords, 4, kArguments)) {
+        if (const char* missing = MissingKeywordMessage(keywords)) {
+            w.invalid = true;
+            StartMessage(&w);
+            Add(&w, missing);
+            SendMessage(&w);
+        }
     }
-    if (StartOutput(&w)) WriteFields(&w, keywords, {}, {{}, 0});
+    if (!w.invalid && StartOutput(&w)) WriteFields(&w, keywords, {}, kArguments);
     return Finish(&w);
 }

@@ -14,6 +14,7 @@
 #include "campaign/keyword_file.h"
 #include "campaign/keyword_limits.h"
 #include "campaign/text_encoding.h"
+#include "tests/support/rationed_text_memory.h"
 
 namespace {
 
@@ -197,10 +198,11 @@ void CollectMessage(void* context, std::string_view message) {
     static_cast<std::string*>(context)->append(message).append("\n");
 }
 
-Outcome RunFile(const std::string& bytes, const CampaignOptions& options, size_t chunk = 4096) {
+Outcome RunFile(const std::string& bytes, const CampaignOptions& options, size_t chunk = 4096,
+                std::string_view name = "f") {
     Outcome run;
     Chunks chunks{bytes, chunk};
-    run.result = WriteCampaignFromFile(options, ReadChunk, &chunks, "f", {Collect, &run.output},
+    run.result = WriteCampaignFromFile(options, ReadChunk, &chunks, name, {Collect, &run.output},
                                        {CollectMessage, &run.messages});
     return run;
 }
@@ -341,17 +343,160 @@ TEST(Campaign, EveryEncodingAndLineEndGivesTheSameSets) {
         }
     }
     // Bytes that are no UTF-8 are kept, with one warning a line; the five bytes Windows-1252
-    // leaves undefined are the C1 controls; broken UTF-16 becomes U+FFFD.
+    // leaves undefined are the C1 controls (which no keyword may hold); broken UTF-16 becomes
+    // U+FFFD.
     const Outcome latin1 = RunFile("caf\xE9\tb\n", CampaignOptions());
     EXPECT_EQ(latin1.output, "\"caf\xE9 b\"\n\"b caf\xE9\"\n");
     EXPECT_EQ(latin1.messages,
               "f:1: not UTF-8 (the output keeps these bytes; --input-encoding windows-1252 converts them)\n");
     CampaignOptions cp1252;
     cp1252.inputEncoding = InputEncoding::kWindows1252;
-    EXPECT_EQ(RunFile("\x81\x8D\x8F\x90\x9D\tb", cp1252).output,
-              "\"\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D b\"\n\"b \xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D\"\n");
+    EXPECT_EQ(RunFile("\x81\tb\n\x8D\tb\n\x8F\tb\n\x90\tb\n\x9D\tb", cp1252).messages,
+              "f:1: keyword 1 holds a control character (U+0081)\nf:2: keyword 1 holds a control character (U+008D)\n"
+              "f:3: keyword 1 holds a control character (U+008F)\nf:4: keyword 1 holds a control character (U+0090)\n"
+              "f:5: keyword 1 holds a control character (U+009D)\n");
     EXPECT_EQ(RunFile(std::string("\xFF\xFE" "a\0\t\0\x00\xDC" "b", 9), CampaignOptions()).output,
               "\"a \xEF\xBF\xBD\xEF\xBF\xBD\"\n\"\xEF\xBF\xBD\xEF\xBF\xBD a\"\n");
+}
+
+CampaignOptions Csv(const char* campaign = nullptr) {
+    CampaignOptions options = Options("phrase", OutputFormat::kCsv);
+    options.hasCampaign = campaign != nullptr;
+    options.campaign = campaign ? campaign : "";
+    return options;
+}
+
+CampaignOptions CsvInput() {
+    CampaignOptions options = Options("phrase");
+    options.inputFormat = InputFormat::kCsv;
+    return options;
+}
+
+CampaignOptions Capped(size_t maxMessages, bool strict = false) {
+    CampaignOptions options = Options("phrase");
+    options.maxMessages = maxMessages;
+    options.strict = strict;
+    return options;
+}
+
+enum class Source { kFile, kArguments };  // the arguments: the keywords separated by tabs
+
+// Input no keyword sheet should hold, and what the engine makes of it.
+TEST(HostileInput, Sets) {
+    const std::string kCsvHeading = "Ad group,Keyword,Criterion Type\n";
+    const std::string k98(98, 'k'), k99(99, 'k');
+    const struct {
+        const char* what;
+        CampaignOptions options;
+        Source source;
+        std::string input;
+        std::string output;
+        std::string messages;
+        CampaignResult result;
+        std::string name = "f";
+    } cases[] = {
+        {"NUL", Options("phrase"), Source::kFile, std::string("blue\0\tshoes\nfine\tline\n", 22), "",
+         "f:1: keyword 1 holds a control character (U+0000)\n", CampaignResult::kInvalidInput},
+        {"ESC in the arguments", Options("phrase"), Source::kArguments, "blue\tsh\x1Boes", "",
+         "arguments: keyword 2 holds a control character (U+001B)\n", CampaignResult::kInvalidInput},
+        {"DEL in the ad group, after a valid line", Csv(), Source::kFile, "a\tb\t\t\tG\nc\td\t\t\tG\x7F\n",
+         kCsvHeading + "G,a b,Phrase\nG,b a,Phrase\n", "f:2: the ad group holds a control character (U+007F)\n",
+         CampaignResult::kInvalidInput},
+        {"TAB inside a quoted CSV field", CsvInput(), Source::kFile, "\"a\tb\",c\n", "",
+         "f:1: keyword 1 holds a control character (U+0009)\n", CampaignResult::kInvalidInput},
+        {"C1 control", Options("phrase"), Source::kFile, "a\xC2\x85\tb\n", "",
+         "f:1: keyword 1 holds a control character (U+0085)\n", CampaignResult::kInvalidInput},
+        {"U+FEFF mid-line", Options("phrase"), Source::kFile, "a\tb\xEF\xBB\xBF\n", "",
+         "f:1: keyword 2 holds a byte-order mark (U+FEFF)\n", CampaignResult::kInvalidInput},
+        {"ESC in the campaign name", Csv("Spring\x1B"), Source::kFile, "a\tb\n",
+         "Campaign," + kCsvHeading, "the campaign name holds a control character (U+001B)\n",
+         CampaignResult::kInvalidInput},
+        {"the input's name", Options("phrase"), Source::kFile, "x\n", "",
+         "in\\0put\\x1B\\u0085\\uFEFF\\xFF:1: Need at least two keywords. Enter Keyword 2.\n",
+         CampaignResult::kInvalidInput, std::string("in\0put\x1B\xC2\x85\xEF\xBB\xBF\xFF", 13)},
+        {"bytes that are not UTF-8 in a quoted phrase", Options("phrase"), Source::kFile, "caf\xE9!\tb\n",
+         "\"caf\xE9! b\"\n\"b caf\xE9!\"\n",
+         "f:1: not UTF-8 (the output keeps these bytes; --input-encoding windows-1252 converts them)\n"
+         "f:1: warning: \"caf\\xE9! b\" holds characters that Google Ads does not accept in keywords: !\n"
+         "f:1: warning: \"b caf\\xE9!\" holds characters that Google Ads does not accept in keywords: !\n",
+         CampaignResult::kWritten},
+        {"0 bytes", Options("phrase"), Source::kFile, "", "", "f: no keyword sets\n", CampaignResult::kNoKeywordSets},
+        {"a byte-order mark only", Csv(), Source::kFile, "\xEF\xBB\xBF", kCsvHeading, "f: no keyword sets\n",
+         CampaignResult::kNoKeywordSets},
+        {"blank lines only", Options("phrase"), Source::kFile, "\n\r\n\t\t\t\n\r", "", "f: no keyword sets\n",
+         CampaignResult::kNoKeywordSets},
+        {"formula-like names", Csv("=Spring"), Source::kFile,
+         "a\tb\t\t\t@SUM(1+1)\nc\td\t\t\t@SUM(1+1)\n+e\tf\n",
+         "Campaign," + kCsvHeading +
+             "=Spring,@SUM(1+1),a b,Phrase\n=Spring,@SUM(1+1),b a,Phrase\n=Spring,@SUM(1+1),c d,Phrase\n"
+             "=Spring,@SUM(1+1),d c,Phrase\n=Spring,+e f,+e f,Phrase\n=Spring,+e f,f +e,Phrase\n",
+         "warning: the campaign name \"=Spring\" begins with =, so a spreadsheet opening the file would take it "
+         "for a formula\n"
+         "f:1: warning: the ad group \"@SUM(1+1)\" begins with @, so a spreadsheet opening the file would take it "
+         "for a formula\n"
+         "f:3: warning: the ad group \"+e f\" begins with +, so a spreadsheet opening the file would take it for a "
+         "formula\n",
+         CampaignResult::kWritten},
+        {"the cap, then how many more", Capped(2), Source::kFile, "a!\tb\nx\nc!\td\n", "\"a! b\"\n\"b a!\"\n",
+         "f:1: warning: \"a! b\" holds characters that Google Ads does not accept in keywords: !\n"
+         "f:1: warning: \"b a!\" holds characters that Google Ads does not accept in keywords: !\n"
+         "f: 3 more messages not shown (1 invalid line, 2 warnings)\n",
+         CampaignResult::kInvalidInput},
+        {"the cap, warnings only", Capped(1), Source::kArguments, "a!\tb", "\"a! b\"\n\"b a!\"\n",
+         "arguments: warning: \"a! b\" holds characters that Google Ads does not accept in keywords: !\n"
+         "arguments: 1 more message not shown (1 warning)\n",
+         CampaignResult::kWritten},
+        {"the cap, one line's errors", Capped(1, true), Source::kFile, "a!\tb\tc\n", "",
+         "f:1: error: \"a! b c\" holds characters that Google Ads does not accept in keywords: !\n"
+         "f: 5 more messages not shown (1 invalid line)\n",
+         CampaignResult::kInvalidInput},
+        {"a phrase cut after 100 characters, never inside one", Options("phrase"), Source::kFile,
+         k99 + "\xC3\xA9\xC3\xA9\tb\n" + k98 + "\tb\n",
+         "\"" + k99 + "\xC3\xA9\xC3\xA9 b\"\n\"b " + k99 + "\xC3\xA9\xC3\xA9\"\n\"" + k98 + " b\"\n\"b " + k98 +
+             "\"\n",
+         "f:1: warning: \"" + k99 + "\xC3\xA9...\" is over Google Ads' limit of 80 characters (103)\n"
+         "f:1: warning: \"b " + std::string(98, 'k') + "...\" is over Google Ads' limit of 80 characters (103)\n"
+         "f:2: warning: \"" + k98 + " b\" is over Google Ads' limit of 80 characters (100)\n"
+         "f:2: warning: \"b " + k98 + "\" is over Google Ads' limit of 80 characters (100)\n",
+         CampaignResult::kWritten},
+    };
+    for (const auto& c : cases) {
+        Outcome run;
+        if (c.source == Source::kFile) {
+            run = RunFile(c.input, c.options, 4096, c.name);
+        } else {
+            std::vector<std::string_view> keywords;
+            for (size_t start = 0, tab = 0; tab != std::string::npos; start = tab + 1) {
+                tab = c.input.find('\t', start);
+                keywords.push_back(std::string_view(c.input).substr(start, tab - start));
+            }
+            run = RunKeywords(keywords, c.options);
+        }
+        EXPECT_EQ(run.output, c.output) << c.what;
+        EXPECT_EQ(run.messages, c.messages) << c.what;
+        EXPECT_EQ(run.result, c.result) << c.what;
+    }
+
+    // Memory that runs out anywhere ends the run in that error: never a row or message cut short.
+    const std::string file = "a!\tb\t\t\tG\nc\td\t\t\t" + std::string(5000, 'g') + "\n";
+    const Outcome full = RunFile(file, Csv("=Spring"));
+    ASSERT_EQ(full.result, CampaignResult::kWritten);
+    for (int allowed = 0; allowed < 100; ++allowed) {
+        Outcome run;
+        {
+            RationedTextMemory memory(allowed);
+            run = RunFile(file, Csv("=Spring"));
+        }
+        if (run.result == CampaignResult::kWritten) {
+            EXPECT_EQ(run.output, full.output) << allowed << " allocations";
+            EXPECT_EQ(run.messages, full.messages) << allowed << " allocations";
+            return;
+        }
+        EXPECT_EQ(run.result, CampaignResult::kOutOfMemory) << allowed << " allocations";
+        EXPECT_EQ(run.output, "") << allowed << " allocations";
+        EXPECT_EQ(full.messages.compare(0, run.messages.size(), run.messages), 0) << allowed << " allocations";
+    }
+    ADD_FAILURE() << "100 allocations were not enough";
 }
 
 }  // namespace

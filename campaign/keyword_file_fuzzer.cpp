@@ -40,9 +40,10 @@ long ReadPiece(void* source, char* into, size_t size) {
 void CheckWordLists(const LineFields& fields) {
     const int keywordCount = std::min<int>(4, static_cast<int>(fields.count));
     WordListOdometer odometer;
-    Text reason;
-    if (!StartWordLists(&odometer, fields.fields, keywordCount, &reason)) {
-        Require(!reason.IsEmpty());
+    int refusedKeyword = 0;
+    const WordListRefusal refusal = StartWordLists(&odometer, fields.fields, keywordCount, &refusedKeyword);
+    if (refusal != WordListRefusal::kNone) {
+        Require(refusal == WordListRefusal::kTooManyCombinations || (refusedKeyword > 0 && refusedKeyword <= keywordCount));
         return;
     }
     size_t expected = 1;

@@ -1,5 +1,7 @@
 #include "campaign/word_lists.h"
 
+#include "support/text.h"
+
 namespace {
 
 constexpr char kSeparator = '|';
@@ -10,7 +12,8 @@ std::string_view FirstAlternative(std::string_view field) {
 
 }  // namespace
 
-bool StartWordLists(WordListOdometer* odometer, const std::string_view fields[4], int keywordCount, Text* reason) {
+WordListRefusal StartWordLists(WordListOdometer* odometer, const std::string_view fields[4], int keywordCount,
+                               int* refusedKeyword) {
     *odometer = WordListOdometer();
     odometer->keywordCount = keywordCount;
     size_t combinations = 1;
@@ -23,9 +26,8 @@ bool StartWordLists(WordListOdometer* odometer, const std::string_view fields[4]
             emptyAlternative |= at + 1 < field.size() && field[at + 1] == kSeparator;
         }
         if (emptyAlternative) {
-            reason->Assign("empty alternative in keyword ");
-            AppendNumber(reason, static_cast<size_t>(k) + 1);
-            return false;
+            *refusedKeyword = k + 1;
+            return WordListRefusal::kEmptyAlternative;
         }
         // Saturating: only whether the limit is passed matters.
         combinations = alternatives > kMaxCombinations / combinations ? kMaxCombinations + 1
@@ -33,13 +35,7 @@ bool StartWordLists(WordListOdometer* odometer, const std::string_view fields[4]
         odometer->fields[k] = field;
         odometer->current[k] = FirstAlternative(field);
     }
-    if (combinations > kMaxCombinations) {
-        reason->Assign("more than ");
-        AppendNumber(reason, kMaxCombinations);
-        reason->Append(" combinations of alternatives");
-        return false;
-    }
-    return true;
+    return combinations > kMaxCombinations ? WordListRefusal::kTooManyCombinations : WordListRefusal::kNone;
 }
 
 bool NextCombination(WordListOdometer* odometer) {

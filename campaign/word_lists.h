@@ -5,8 +5,6 @@
 #include <cstddef>
 #include <string_view>
 
-#include "support/text.h"
-
 // A typo must not fill a disk: a line with more combinations than this is refused.
 inline constexpr size_t kMaxCombinations = 100000;
 
@@ -18,9 +16,12 @@ struct WordListOdometer {
     std::string_view current[4];  // the combination at hand
 };
 
-// Starts on the first combination of the first `keywordCount` fields (the ones that count).
-// False, with why in `reason`, when a field has an empty alternative or the line more
-// combinations than the limit.
-bool StartWordLists(WordListOdometer* odometer, const std::string_view fields[4], int keywordCount, Text* reason);
+enum class WordListRefusal { kNone, kEmptyAlternative, kTooManyCombinations };
+
+// Starts on the first combination of the first `keywordCount` fields (the ones that count),
+// or says why the line is refused: a field with an empty alternative (its number, from 1, in
+// `refusedKeyword`), or more combinations than the limit.
+WordListRefusal StartWordLists(WordListOdometer* odometer, const std::string_view fields[4], int keywordCount,
+                               int* refusedKeyword);
 // Moves to the next combination; false after the last one.
 bool NextCombination(WordListOdometer* odometer);
