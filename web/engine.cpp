@@ -102,13 +102,20 @@ enum CampaignFlag : unsigned {
 // Returned for match types or an encoding the engine does not know.
 constexpr int kBadOptions = -1;
 
+// Where a message points the user to a control, it names the page's, as the page labels them.
+constexpr ControlNames kPageControls = {
+    "choose \"Windows-1252\" under \"File encoding\" to convert them",
+    "it may be UTF-16 without a byte-order mark: choose \"UTF-16 LE\" or \"UTF-16 BE\" under \"File encoding\"",
+};
+
 }  // namespace
 
 // One campaign from the input that read_input gives: `strings` holds the match types
 // ("exact,phrase"), the encoding's name, the campaign's name and the input's name for messages,
-// one after another, their sizes in `sizes[0..3]`. The result is a CampaignResult, or
+// one after another, their sizes in `sizes[0..3]`. Past `maxMessages` messages about lines the
+// engine only counts the rest and says how many there were. The result is a CampaignResult, or
 // kBadOptions.
-VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* sizes, unsigned flags) {
+VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* sizes, unsigned flags, size_t maxMessages) {
     std::string_view fields[4];
     for (size_t k = 0, at = 0; k < 4; at += sizes[k], ++k) fields[k] = {strings + at, sizes[k]};
     CampaignOptions options;
@@ -126,5 +133,7 @@ VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* size
     options.strict = (flags & kStrict) != 0;
     options.byteOrderMark = (flags & kByteOrderMark) != 0;
     options.lineEnd = flags & kCrLf ? "\r\n" : "\n";
+    options.maxMessages = maxMessages;
+    options.controlNames = kPageControls;
     return static_cast<int>(WriteCampaignFromFile(options, Read, nullptr, fields[3], {Write, nullptr}, {Report, nullptr}));
 }

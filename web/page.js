@@ -233,6 +233,10 @@ let worker = null;
 let workerUrl = null;
 let downloadUrls = [];
 
+// Messages about lines the page lists and can save; the engine counts the rest and says how
+// many there were, so that a file of millions of warnings takes no more memory for them.
+const kKeptMessages = 1000;
+
 // The engine's results (CampaignResult), as the user reads them.
 const kWritten = 0;
 const kResultTexts = {
@@ -240,6 +244,7 @@ const kResultTexts = {
   2: 'The file could not be read to its end: it may have been changed or moved. Load it again.',
   3: 'The output could not be kept: the browser has run out of memory. Try fewer keyword sets at a time.',
   4: 'There is not enough memory for this campaign. Try fewer keyword sets at a time.',
+  5: 'Nothing to download: the input holds no keyword sets.',
   'out of memory': 'The browser ran out of memory for the output. Try fewer keyword sets at a time.',
 };
 
@@ -361,6 +366,7 @@ async function runCampaign() {
     source: chosenFile || new Blob([pasted]),
     inputName: chosenFile ? chosenFile.name : '(pasted sets)',
     settings,
+    maxMessages: kKeptMessages,
   });
 }
 
@@ -370,26 +376,29 @@ function showProgress({ done, total, written }) {
   campaignStatus.textContent = `Working: ${Math.floor(100 * progress.value)} % of the input read, ${formatSize(written)} written.`;
 }
 
-function showResult({ result, output, size, messageCount, shown, messages }, name) {
-  if (messageCount) {
-    const items = shown.map(text => {
-      const item = document.createElement('li');
-      item.textContent = text;
-      return item;
-    });
-    $('report-lines').replaceChildren(...items);
-    const more = messageCount - shown.length;
-    $('report-heading').textContent = more > 0 ? `Messages (the first ${count(shown.length, 'message')} of ${messageCount.toLocaleString('en')})` :
-      `Messages (${messageCount.toLocaleString('en')})`;
-    offerDownload(messages, 'messages.txt', $('save-messages'));
-    $('report').hidden = false;
-  }
+// The messages in one list built off the page and put in at once. They are few (the kept ones,
+// then the engine's count of the rest) and short (a phrase is quoted by its start).
+function showMessages(messages, capped) {
+  const items = document.createDocumentFragment();
+  for (const text of messages) items.appendChild(document.createElement('li')).textContent = text;
+  $('report-lines').replaceChildren(items);
+  $('report-heading').textContent = capped ? `Messages (the first ${kKeptMessages.toLocaleString('en')} and a count of the rest)` :
+    `Messages (${messages.length.toLocaleString('en')})`;
+  offerDownload(new Blob(messages.map(text => text + '\n'), { type: 'text/plain' }), 'messages.txt', $('save-messages'));
+  $('report').hidden = false;
+}
+
+function showResult({ result, output, size, messages }, name) {
+  const capped = messages.length > kKeptMessages;
+  if (messages.length) showMessages(messages, capped);
   if (result !== kWritten) return say(campaignStatus, kResultTexts[result] || `The engine stopped (result ${result}).`, true);
   offerDownload(output, name, $('download-link'));
   $('download-link').textContent = `Save ${name} again`;
   $('download').hidden = false;
   $('download-link').click();
-  say(campaignStatus, `Done: ${name}, ${formatSize(size)}` + (messageCount ? `, with ${count(messageCount, 'warning')} below.` : '.'));
+  const warnings = capped ? `, with more than ${count(kKeptMessages, 'warning')}: the first are listed below.` :
+    messages.length ? `, with ${count(messages.length, 'warning')} below.` : '.';
+  say(campaignStatus, `Done: ${name}, ${formatSize(size)}${warnings}`);
 }
 
 campaignForm.addEventListener('submit', event => {

@@ -1,12 +1,12 @@
 'use strict';
 // Campaign mode's worker, one per run: it runs the campaign engine over a file or the pasted
 // sets, reading the input in slices as the engine asks for it, and hands the page its progress,
-// the output as a Blob and the engine's messages. The page ends it when the run is over or
+// the output as a Blob and the engine's messages (about lines only as many as the page keeps,
+// then the engine's count of the rest). The page ends it when the run is over or
 // cancelled, so that the memory a large campaign took goes with it.
 
 const kSlice = 1 << 20;           // input bytes read from the file at a time
 const kStage = 16 << 20;          // output bytes gathered before they are kept as a Blob part
-const kShownMessages = 1000;      // the page lists these; all of them can be saved
 const kProgressEvery = 100;       // milliseconds between progress reports
 
 const decoder = new TextDecoder();
@@ -72,10 +72,7 @@ function keepStaged() {
 }
 
 function takeMessage(at, size) {
-  const text = decoder.decode(new Uint8Array(engine.memory.buffer, at, size));
-  if (run.shown.length < kShownMessages) run.shown.push(text);
-  run.messages.push(text, '\n');
-  ++run.messageCount;
+  run.messages.push(decoder.decode(new Uint8Array(engine.memory.buffer, at, size)));
 }
 
 // Strings for the engine, one after another, with their sizes in front: the address of the
@@ -90,16 +87,16 @@ function putStrings(strings) {
   return at;
 }
 
-function start({ module, source, inputName, settings }) {
+function start({ module, source, inputName, settings, maxMessages }) {
   engine = new WebAssembly.Instance(module, {
     env: { read_input: readInput, take_output: takeOutput, take_message: takeMessage },
   }).exports;
   engine._initialize();
   run = { source, offset: 0, slice: new Uint8Array(0), sliceAt: 0, reported: 0, written: 0,
           stage: new Uint8Array(kStage), staged: 0, parts: [], outOfMemory: false,
-          shown: [], messages: [], messageCount: 0 };
+          messages: [] };
   const at = putStrings([settings.matchTypes, settings.encoding, settings.campaign, inputName]);
-  const result = at ? engine.campaign(at + 16, at, settings.flags) : 'out of memory';
+  const result = at ? engine.campaign(at + 16, at, settings.flags, maxMessages) : 'out of memory';
   try {
     keepStaged();
   } catch {
@@ -111,9 +108,7 @@ function start({ module, source, inputName, settings }) {
     result: run.outOfMemory ? 'out of memory' : result,
     output: new Blob(run.parts, { type: settings.mimeType }),
     size: run.written,
-    messageCount: run.messageCount,
-    shown: run.shown,
-    messages: new Blob(run.messages, { type: 'text/plain' }),
+    messages: run.messages,
   });
 }
 

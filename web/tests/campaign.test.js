@@ -1,7 +1,8 @@
 'use strict';
 // Campaign mode as a user drives it: a file or pasted cells in, options ticked, and the download
 // byte for byte what varnholt-cli writes for the same input and options; its messages as the
-// command line reports them; a large file in the background, with progress, cancellable.
+// command line reports them, but naming the page's controls and at most 1,000 of them; a large
+// file in the background, with progress, cancellable.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const crypto = require('crypto');
@@ -158,6 +159,68 @@ test('invalid input is reported line by line as varnholt-cli reports it, and not
   await page.getByLabel('Keyword sets, pasted from a spreadsheet').fill('a\tb');
   await setOptions(page, { match: [] });
   assert.equal((await download(page)).status, 'Choose at least one match type.');
+});
+
+test('the page lists the first 1,000 messages and the engine\'s count of the rest, each phrase quoted by its start', async t => {
+  const { page } = await openPage(t);
+  const file = page.getByLabel('Or load a file');
+  // Two warnings a line: both orderings hold a character Google Ads does not accept.
+  await file.setInputFiles(writeInput('many.tsv', 'a!\tb\n'.repeat(3000)));
+  await setOptions(page, {});
+  let page_ = await download(page);
+  assert.notEqual(page_.bytes, null);
+  assert.equal(page_.messages.length, 1001);
+  assert.deepEqual(page_.messages.slice(0, 100), runCli(['--input', 'many.tsv', '--format', 'csv']).messages.slice(0, 100));
+  assert.match(page_.messages[999], /^many\.tsv:500: warning: /);
+  assert.equal(page_.messages[1000], 'many.tsv: 5000 more messages not shown (5000 warnings)');
+  assert.match(page_.status, /^Done: many\.csv, [\d.]+ KiB, with more than 1,000 warnings: the first are listed below\.$/);
+
+  // "Save all messages" saves those listed, the count of the rest included.
+  const saved = page.waitForEvent('download');
+  await page.getByRole('link', { name: 'Save all messages' }).click();
+  assert.equal(fs.readFileSync(await (await saved).path(), 'utf8'), page_.messages.join('\n') + '\n');
+
+  // A keyword of 150 characters: every message quotes the phrase's first 100 and "...".
+  const long = 'x'.repeat(150);
+  await file.setInputFiles(writeInput('long.tsv', `${long}\tb\n`));
+  page_ = await download(page);
+  assert.ok(page_.messages.length > 0);
+  assert.ok(page_.messages.some(text => text.includes(`${'x'.repeat(100)}...`)), page_.messages.join('\n'));
+  for (const text of page_.messages) assert.ok(!text.includes('x'.repeat(101)), text);
+});
+
+test('an input without keyword sets is warned about and nothing is downloaded', async t => {
+  const { page } = await openPage(t);
+  await page.getByLabel('Or load a file').setInputFiles(writeInput('empty.tsv', ''));
+  await setOptions(page, {});
+  const page_ = await download(page);
+  assert.equal(page_.bytes, null, 'nothing may be downloaded');
+  assert.deepEqual(page_.messages, ['empty.tsv: no keyword sets']);
+  assert.equal(page_.status, 'Nothing to download: the input holds no keyword sets.');
+  assert.equal(await page.locator('#download').isVisible(), false);
+});
+
+test('messages name the page\'s controls, and the control a message names mends the input', async t => {
+  const { page } = await openPage(t);
+  const file = page.getByLabel('Or load a file');
+  await file.setInputFiles(writeInput('latin.tsv', Buffer.from('caf\xe9\tbar\n', 'latin1')));
+  await setOptions(page, { encoding: 'auto' });
+  let page_ = await download(page);
+  assert.deepEqual(page_.messages,
+    ['latin.tsv:1: not UTF-8 (the output keeps these bytes; choose "Windows-1252" under "File encoding" to convert them)']);
+  const [, choice, control] = page_.messages[0].match(/choose "([^"]+)" under "([^"]+)"/);
+  await page.getByLabel(control, { exact: true }).selectOption({ label: choice });
+  page_ = await download(page);
+  assert.deepEqual(page_.messages, []);
+  assert.ok(page_.bytes.equals(runCli(['--input', 'latin.tsv', '--input-encoding', 'windows-1252', '--format', 'csv', '--crlf']).out));
+
+  // UTF-16 without a byte-order mark, read as UTF-8: a NUL at every other byte.
+  await file.setInputFiles(writeInput('wide.tsv', Buffer.from('blue\trunning\n', 'utf16le')));
+  await setOptions(page, { encoding: 'auto' });
+  page_ = await download(page);
+  assert.equal(page_.bytes, null);
+  assert.equal(page_.messages.length, 1);
+  assert.match(page_.messages[0], /^wide\.tsv: not a text file \(a NUL byte at offset 1\b.*; it may be UTF-16 without a byte-order mark: choose "UTF-16 LE" or "UTF-16 BE" under "File encoding"\)$/);
 });
 
 test('a file of 100,000 sets runs in the background with its progress shown', async t => {

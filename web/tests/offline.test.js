@@ -1,6 +1,7 @@
 'use strict';
 // The page is one file that works offline: using all of it makes no request but for the file
-// itself and its own blob: and data: URLs. And a screenshot of it in use, to look at.
+// itself and its own blob: and data: URLs, and no form can be sent anywhere. And a screenshot
+// of it in use, to look at.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('fs');
@@ -36,4 +37,18 @@ test('using all of the page makes no network request, and a screenshot shows it 
   assert.deepEqual(foreign, []);
   assert.ok(requests.includes(pageUrl));
   assert.deepEqual(errors, []);
+});
+
+test('a form submitted by a script reaches no network', async t => {
+  const { page, requests } = await openPage(t);
+  const target = 'https://varnholt.invalid/collect';
+  const blocked = await page.evaluate(action => new Promise(resolve => {
+    document.addEventListener('securitypolicyviolation', event => resolve(event.effectiveDirective));
+    const form = document.body.appendChild(document.createElement('form'));
+    form.method = 'post';
+    form.action = action;
+    form.submit();
+  }), target);
+  assert.equal(blocked, 'form-action');
+  assert.deepEqual(requests.filter(url => url.startsWith(target)), []);
 });
