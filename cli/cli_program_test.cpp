@@ -4,6 +4,7 @@
 
 #include "cli/cli_test_support.h"
 #include "tests/support/reference_orderings.h"
+#include "varnholt_version.h"
 
 namespace {
 
@@ -339,7 +340,7 @@ TEST(Program, HelpAndVersion) {
     EXPECT_EQ(RunProgram({"-h"}).out, help.out);
     const ProcessResult version = RunProgram({"--version"});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out, "varnholt-cli 1.00.0001\n");
+    EXPECT_EQ(version.out, "varnholt-cli " VARNHOLT_VERSION_TEXT "\n");
 }
 
 }  // namespace

@@ -7,10 +7,11 @@
 #include "cli/console_io.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
+#include "varnholt_version.h"
 
 namespace {
 
-constexpr char kVersionLine[] = "varnholt-cli 1.00.0001\n";
+constexpr char kVersionLine[] = "varnholt-cli " VARNHOLT_VERSION_TEXT "\n";
 
 enum ExitStatus { kSuccess = 0, kFailure = 1, kUsageError = 2 };
 

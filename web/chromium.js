@@ -7,7 +7,8 @@ const path = require('path');
 const { createRequire } = require('module');
 
 const buildDir = process.env.VARNHOLT_WEB_BUILD || path.resolve(__dirname, '../build/web');
-const pagePath = path.join(buildDir, 'varnholt.html');
+// VARNHOLT_PAGE: another copy of the page, such as the one unpacked from the download.
+const pagePath = process.env.VARNHOLT_PAGE || path.join(buildDir, 'varnholt.html');
 const pageUrl = 'file://' + pagePath;
 // playwright-core lives in the build folder, installed there from web/package-lock.json.
 const { chromium } = createRequire(path.join(buildDir, 'package.json'))('playwright-core');

@@ -4,10 +4,12 @@
 # application manifest; at most 32 KiB, linked without the C++ runtime (read from the link map
 # beside it, EXE's name ending in .map), and built again in the folder beside EXE's with
 # "-reproduced" added, byte for byte. The console program beside it is held to no C++ runtime
-# either, read from its own link map.
-# Arguments: EXE OBJDUMP WINDRES CLI_EXE
+# either, read from its own link map, and to the same bytes from the second build: both go into
+# the download, which one commit must always give the same. VERSION is the version as shown
+# (1.00.0001), NUMBERS as the version resource numbers it (1, 0, 0, 1).
+# Arguments: EXE OBJDUMP WINDRES CLI_EXE VERSION NUMBERS
 set -euo pipefail
-exe=$1 objdump=$2 windres=$3 cli=$4
+exe=$1 objdump=$2 windres=$3 cli=$4 version=$5 numbers=$6
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
@@ -29,8 +31,8 @@ group=$(sed -n '/^102 14 \/\* RT_GROUP_ICON \*\//,/^END/p' <<<"$resources")
 # Directory entries: width, height, colours (16) and reserved, then planes 1 and 4 bits per pixel.
 grep -qF '"\020\020\020\000", 1, 4,' <<<"$group" || fail "icon group 102 lacks the 16x16 16-colour image"
 grep -qF '"\040\040\020\000", 1, 4,' <<<"$group" || fail "icon group 102 lacks the 32x32 16-colour image"
-for line in 'FILEVERSION 1, 0, 0, 1' 'PRODUCTVERSION 1, 0, 0, 1' 'FILEOS 0x4' 'FILETYPE 0x1' \
-            'BLOCK "040904b0"' 'VALUE "FileVersion", "1.00.0001"' 'VALUE "ProductVersion", "1.00.0001"' \
+for line in "FILEVERSION $numbers" "PRODUCTVERSION $numbers" 'FILEOS 0x4' 'FILETYPE 0x1' \
+            'BLOCK "040904b0"' "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
             'VALUE "ProductName", "Varnholt"' \
             'VALUE "FileDescription", "Generates bounded keyword phrases for Google AdWords"' \
             'VALUE "CompanyName", "Varnholt"' 'VALUE "LegalCopyright", "Freeware"' \
@@ -102,9 +104,11 @@ mkdir -p "$again"
 if { [ -f "$again/build.ninja" ] ||
      cmake -S "$root" -B "$again" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
          -DVARNHOLT_TESTS=OFF; } >"$again/check.log" 2>&1 &&
-   cmake --build "$again" --target varnholt >>"$again/check.log" 2>&1; then
-    cmp -s "$exe" "$again/varnholt.exe" ||
-        fail "a second build in $again gives other bytes: $(cmp "$exe" "$again/varnholt.exe" | head -1)"
+   cmake --build "$again" --target varnholt varnholt-cli >>"$again/check.log" 2>&1; then
+    for built in "$exe" "$cli"; do
+        cmp -s "$built" "$again/$(basename "$built")" ||
+            fail "a second build in $again gives other bytes: $(cmp "$built" "$again/$(basename "$built")" | head -1)"
+    done
 else
     fail "the second build in $again failed (see $again/check.log)"
 fi
