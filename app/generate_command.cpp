@@ -1,4 +1,4 @@
-#include "generator/generate_command.h"
+#include "app/generate_command.h"
 
 #include "app/control_ids.h"
 #include "generator/permutation_text.h"

@@ -13,7 +13,7 @@
 
 #include "app/control_ids.h"
 #include "dialog/dialog_host.h"
-#include "generator/generate_command.h"
+#include "app/generate_command.h"
 #include "generator/permutation_text.h"
 #include "services/clipboard.h"
 

@@ -1,4 +1,4 @@
-#include "generator/generate_command.h"
+#include "app/generate_command.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

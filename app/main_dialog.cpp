@@ -4,7 +4,7 @@
 #include "app/site.h"
 #include "controls/link_label.h"
 #include "dialog/dialog_host.h"
-#include "generator/generate_command.h"
+#include "app/generate_command.h"
 #include "services/browser_launcher.h"
 
 namespace {
