@@ -35,10 +35,10 @@ protected:
 void RegisterNoBrowser() {
     RegistryKey key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "htmlfile\\shell\\open\\command", 0, nullptr, 0,
-                              KEY_SET_VALUE, nullptr, &key.handle, nullptr),
+                              KEY_SET_VALUE, nullptr, key.Receive(), nullptr),
               ERROR_SUCCESS);
     const DWORD notACommand = 1;
-    ASSERT_EQ(RegSetValueExA(key.handle, "", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&notACommand),
+    ASSERT_EQ(RegSetValueExA(key.Get(), "", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&notACommand),
                              sizeof notACommand),
               ERROR_SUCCESS);
 }

@@ -4,48 +4,52 @@
 
 #include <windows.h>
 
-class WindowDC {
-public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDC() {
-        if (dc_) ReleaseDC(window_, dc_);
-    }
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    operator HDC() const { return dc_; }
+#include "support/handle_guard.h"
 
-private:
-    HWND window_;
-    HDC dc_;
+struct WindowDeviceContext {
+    HWND window;
+    HDC dc;
+    explicit operator bool() const { return dc != nullptr; }
+};
+inline void ReleaseWindowDeviceContext(WindowDeviceContext taken) { ReleaseDC(taken.window, taken.dc); }
+
+class WindowDC : public HandleGuard<WindowDeviceContext, ReleaseWindowDeviceContext> {
+public:
+    explicit WindowDC(HWND window) : HandleGuard({window, GetDC(window)}) {}
+    operator HDC() const { return Get().dc; }
 };
 
-class PaintDC {
-public:
-    explicit PaintDC(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
-    ~PaintDC() { EndPaint(window_, &paint_); }
-    PaintDC(const PaintDC&) = delete;
-    PaintDC& operator=(const PaintDC&) = delete;
-    operator HDC() const { return dc_; }
+// Every BeginPaint is ended, whatever it returned.
+struct Painting {
+    HWND window;
+    PAINTSTRUCT paint;
+    HDC dc;
+    explicit operator bool() const { return true; }
+};
+inline void EndPainting(Painting painting) { EndPaint(painting.window, &painting.paint); }
+inline Painting BeginPainting(HWND window) {
+    Painting painting{window, {}, nullptr};
+    painting.dc = BeginPaint(window, &painting.paint);
+    return painting;
+}
 
-private:
-    HWND window_;
-    PAINTSTRUCT paint_{};
-    HDC dc_;
+class PaintDC : public HandleGuard<Painting, EndPainting> {
+public:
+    explicit PaintDC(HWND window) : HandleGuard(BeginPainting(window)) {}
+    operator HDC() const { return Get().dc; }
 };
 
 // Selects the object for the guard's lifetime, so that the DC never keeps one of ours
 // selected; a null object leaves the DC's own in place.
-class SelectedObject {
+struct Selection {
+    HDC dc;
+    HGDIOBJ previous;
+    explicit operator bool() const { return previous != nullptr; }
+};
+inline void RestoreSelection(Selection selection) { SelectObject(selection.dc, selection.previous); }
+
+class SelectedObject : public HandleGuard<Selection, RestoreSelection> {
 public:
     SelectedObject(HDC dc, HGDIOBJ object)
-        : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
-    ~SelectedObject() {
-        if (previous_) SelectObject(dc_, previous_);
-    }
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
+        : HandleGuard({dc, dc && object ? SelectObject(dc, object) : nullptr}) {}
 };

@@ -87,16 +87,9 @@ std::vector<MSG> TakePostedCommands(HWND parent) {
     return commands;
 }
 
-class ThreadHook {
-public:
-    ThreadHook(int type, HOOKPROC proc) : hook_(SetWindowsHookExA(type, proc, nullptr, GetCurrentThreadId())) {}
-    ~ThreadHook() { UnhookWindowsHookEx(hook_); }
-    ThreadHook(const ThreadHook&) = delete;
-    ThreadHook& operator=(const ThreadHook&) = delete;
-
-private:
-    HHOOK hook_;
-};
+InstalledHook HookThisThread(int type, HOOKPROC proc) {
+    return InstalledHook(SetWindowsHookExA(type, proc, nullptr, GetCurrentThreadId()));
+}
 
 HWND watched;
 std::vector<UINT> retrievedByWatched;  // messages the watched window took from the queue
@@ -297,7 +290,7 @@ TEST_F(LinkLabelTest, PaintsBlueRedOrBlackAsPointerAndEnablingChange) {
 
 TEST_F(LinkLabelTest, HoverTimerRestoresBlueAfterPointerJumpsAway) {
     watched = label;
-    ThreadHook hook(WH_GETMESSAGE, RecordRetrieved);
+    const InstalledHook hook = HookThisThread(WH_GETMESSAGE, RecordRetrieved);
     const POINT overText = OnScreen(InsideText());
     SetCursorPos(overText.x, overText.y);
     SendMessageA(label, WM_MOUSEMOVE, 0, InsideText());
@@ -329,7 +322,7 @@ TEST_F(LinkLabelTest, EveryLeftPressPostsOneCommandToParent) {
 
     // A real double click: the class takes no double clicks, so it is two presses.
     watched = label;
-    ThreadHook hook(WH_GETMESSAGE, RecordRetrieved);
+    const InstalledHook hook = HookThisThread(WH_GETMESSAGE, RecordRetrieved);
     const POINT rightOfText = OnScreen(RightOfText());
     SetCursorPos(rightOfText.x, rightOfText.y);
     INPUT clicks[4] = {};
@@ -352,7 +345,7 @@ TEST_F(LinkLabelTest, StateLivesFromCreationToDestroyOnly) {
     const HBRUSH backBrush = state->backBrush;
     watched = label;
     {
-        ThreadHook hook(WH_CALLWNDPROC, RecordSlotOnDestroy);
+        const InstalledHook hook = HookThisThread(WH_CALLWNDPROC, RecordSlotOnDestroy);
         ASSERT_TRUE(DestroyWindow(label));
     }
     EXPECT_EQ(slotAtDestroy, reinterpret_cast<LONG_PTR>(state));

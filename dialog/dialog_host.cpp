@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
 #include <new>
-#include <type_traits>
 #include <utility>
+
+#include "support/handle_guard.h"
 
 namespace {
 
@@ -17,10 +17,7 @@ constexpr WORD kFontPointSize = 8;
 constexpr char kFontFace[] = "MS Sans Serif";
 constexpr int kCentred = -1;
 
-struct IconDeleter {
-    void operator()(HICON icon) const { DestroyIcon(icon); }
-};
-using OwnedIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+using OwnedIcon = HandleGuard<HICON, DestroyIcon>;
 
 // What the layer keeps for each of its dialogs, in the dialog's DWLP_USER slot from
 // creation until WM_NCDESTROY.
@@ -35,13 +32,11 @@ struct DialogRecord {
 
 // Records live in the C library's heap: new and delete would bring the C++ runtime's
 // allocation functions into the program for this one use.
-struct RecordDeleter {
-    void operator()(DialogRecord* record) const {
-        record->~DialogRecord();
-        std::free(record);
-    }
-};
-using OwnedRecord = std::unique_ptr<DialogRecord, RecordDeleter>;
+void FreeRecord(DialogRecord* record) {
+    record->~DialogRecord();
+    std::free(record);
+}
+using OwnedRecord = HandleGuard<DialogRecord*, FreeRecord>;
 
 OwnedRecord NewRecord() {
     void* memory = std::malloc(sizeof(DialogRecord));
@@ -220,7 +215,7 @@ INT_PTR OnActivate(HWND window, WPARAM wParam) {
 
 INT_PTR OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
     CallCallback(window, WM_NCDESTROY, wParam, lParam);
-    OwnedRecord record(FindRecord(window));
+    const OwnedRecord record(FindRecord(window));
     SetWindowLongPtrA(window, DWLP_USER, 0);
     if (activeDialog == window) activeDialog = nullptr;
     // Always left to the platform too, which frees its own dialog data (the font) only then.
@@ -277,9 +272,9 @@ HWND CreateDialogWindow(HWND parent, std::string_view caption, int x, int y, int
         DestroyWindow(dialog);
         return nullptr;
     }
-    record->showCommand = ShowCommandFor(style);
-    record->font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(record.release()));
+    record.Get()->showCommand = ShowCommandFor(style);
+    record.Get()->font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(record.HandOver()));
     return dialog;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/main_dialog_controls.h"
 #include "dialog/dialog_host.h"
 
 namespace {
@@ -32,18 +33,15 @@ ULONGLONG ProcessCpuTime() {
     return units(kernel) + units(user);
 }
 
-// The main window's twelve standard controls and its icon.
+// The main window's twelve standard controls (its link label is the program's own class) and
+// its icon.
 HWND BuildDialog() {
-    HWND dialog = CreateDialogWindow(nullptr, "Varnholt", 69, 74, 195, 117, 0x90CA0054, WS_EX_WINDOWEDGE);
-    for (int row = 0; row < 4; ++row) {
-        AddControl(dialog, {ControlKind::EditBox, nullptr, 1001 + row, "", 55, 5 + 15 * row, 120, 15, 0, 0});
-        AddControl(dialog, {ControlKind::Label, nullptr, 1020 + row, "Keyword", 5, 5 + 15 * row, 45, 15, 0, 0});
+    HWND dialog = CreateDialogWindow(nullptr, kMainDialogCaption, kMainDialogX, kMainDialogY, kMainDialogWidth,
+                                     kMainDialogHeight, kMainDialogStyle, kMainDialogExStyle);
+    for (const ControlSpec& control : kMainDialogControls) {
+        if (control.kind != ControlKind::NamedClass) AddControl(dialog, control);
     }
-    AddControl(dialog, {ControlKind::PushButton, nullptr, 1009, "Paste permutations in Clipboard", 55, 70, 120, 25, 0, 0});
-    AddControl(dialog, {ControlKind::OptionButton, nullptr, 1010, "Quotes", 5, 70, 45, 15, 0x30D00, 0});
-    AddControl(dialog, {ControlKind::OptionButton, nullptr, 1011, "Brackets", 5, 85, 45, 15, 0, 0});
-    AddControl(dialog, {ControlKind::CheckBox, nullptr, 1013, "Include Subsets", 125, 100, 65, 15, 0, 0});
-    SetDialogIcon(dialog, "#102");
+    SetDialogIcon(dialog, kMainDialogIcon);
     return dialog;
 }
 

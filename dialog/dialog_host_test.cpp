@@ -8,11 +8,14 @@
 #include <tuple>
 #include <vector>
 
+#include "app/main_dialog_controls.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
 
-constexpr DWORD kMainDialogStyle = 0x90CA0054;  // WS_POPUP | WS_VISIBLE | WS_CAPTION | ...
+// The template's style for style 0, and the main dialog's as the template carries it (hidden).
+constexpr DWORD kDefaultTemplateStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK;
+constexpr DWORD kMainDialogTemplateStyle = kMainDialogStyle & ~WS_VISIBLE;
 
 // A message as a callback or window procedure saw it: message, wParam, lParam, and whether
 // the window was visible then.
@@ -51,6 +54,13 @@ const char* ProbeClass() {
         return RegisterClassA(&probe);
     }();
     return atom ? "DialogHostProbe" : nullptr;
+}
+
+// A control of the main dialog, the link label made of the probe class.
+ControlSpec MainControl(int id) {
+    ControlSpec control = MainDialogControl(id);
+    if (control.kind == ControlKind::NamedClass) control.className = ProbeClass();
+    return control;
 }
 
 class DialogHost : public ::testing::Test {
@@ -109,11 +119,11 @@ TEST(DialogTemplate, WordsFollowTheStyleCaptionAndFontRules) {
         const DialogTemplate made = BuildDialogTemplate("x", x, y, 10, 10, style, 0);
         return MAKELONG(made.words[0], made.words[1]);
     };
-    EXPECT_EQ(styleOf(69, 74, kMainDialogStyle), 0x80CA0054);
+    EXPECT_EQ(styleOf(kMainDialogX, kMainDialogY, kMainDialogStyle), kMainDialogTemplateStyle);
     EXPECT_EQ(styleOf(0, 0, WS_POPUP | WS_VISIBLE | DS_SYSMODAL), WS_POPUP | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK);
-    EXPECT_EQ(styleOf(-1, 5, 0), 0x80C000D4 | DS_CENTER);
-    EXPECT_EQ(styleOf(5, -1, 0), 0x80C000D4 | DS_CENTER);
-    EXPECT_EQ(styleOf(-2, 5, 0), 0x80C000D4);
+    EXPECT_EQ(styleOf(-1, 5, 0), kDefaultTemplateStyle | DS_CENTER);
+    EXPECT_EQ(styleOf(5, -1, 0), kDefaultTemplateStyle | DS_CENTER);
+    EXPECT_EQ(styleOf(-2, 5, 0), kDefaultTemplateStyle);
 
     auto captionOf = [](const std::string& caption) {
         const DialogTemplate made = BuildDialogTemplate(caption, 0, 0, 10, 10, 0, 0);
@@ -128,9 +138,10 @@ TEST(DialogTemplate, WordsFollowTheStyleCaptionAndFontRules) {
 }
 
 TEST_F(DialogHost, WindowIsHiddenWithTheTemplateStyleCaptionFontAndPlace) {
-    HWND main = CreateDialogWindow(nullptr, "Varnholt", 69, 74, 195, 117, kMainDialogStyle, WS_EX_WINDOWEDGE);
+    HWND main = CreateDialogWindow(nullptr, kMainDialogCaption, kMainDialogX, kMainDialogY, kMainDialogWidth,
+                                   kMainDialogHeight, kMainDialogStyle, kMainDialogExStyle);
     EXPECT_FALSE(IsWindowVisible(main));
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(main, GWL_STYLE)), 0x80CA0054 | WS_CLIPSIBLINGS);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(main, GWL_STYLE)), kMainDialogTemplateStyle | WS_CLIPSIBLINGS);
     LOGFONTA font{};
     GetObjectA(reinterpret_cast<HFONT>(SendMessageA(main, WM_GETFONT, 0, 0)), sizeof font, &font);
     EXPECT_STREQ(font.lfFaceName, "MS Sans Serif");
@@ -158,21 +169,22 @@ TEST_F(DialogHost, WindowIsHiddenWithTheTemplateStyleCaptionFontAndPlace) {
 
 TEST_F(DialogHost, ControlsGetTheirKindsClassStylesPlaceAndFont) {
     struct Expected { ControlSpec spec; const char* className; DWORD style, exStyle; };
+    constexpr DWORD kShownChild = WS_CHILD | WS_VISIBLE;
     const Expected controls[] = {
-        {{ControlKind::EditBox, nullptr, 1001, "", 55, 5, 120, 15, 0, 0}, "Edit", 0x50010080, WS_EX_CLIENTEDGE},
+        {MainControl(IDC_KEYWORD1), "Edit", kShownChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
         // An edit box keeps a passed WS_BORDER to itself and draws it flat.
-        {{ControlKind::EditBox, nullptr, 1, "", 5, 5, 9, 9, WS_BORDER | ES_AUTOHSCROLL, 0}, "Edit", 0x50000080, 0},
-        {{ControlKind::Label, nullptr, 1002, "Keyword 1", 5, 5, 45, 15, 0, 0}, "Static", 0x50000000, 0},
-        {{ControlKind::Label, nullptr, 2, "c", 5, 5, 9, 9, SS_CENTER, WS_EX_STATICEDGE}, "Static", 0x50000001, WS_EX_STATICEDGE},
-        {{ControlKind::PushButton, nullptr, 1009, "Paste", 55, 70, 120, 25, 0, 0}, "Button", 0x50010000, 0},
-        {{ControlKind::OptionButton, nullptr, 1010, "Quotes", 5, 70, 45, 15, 0x30D00, 0}, "Button", 0x50030D09, 0},
-        {{ControlKind::OptionButton, nullptr, 1011, "Brackets", 5, 85, 45, 15, 0, 0}, "Button", 0x50010009, 0},
-        {{ControlKind::OptionButton, nullptr, 3, "o", 5, 5, 9, 9, BS_CHECKBOX, 0}, "Button", 0x50000009, 0},
+        {{ControlKind::EditBox, nullptr, 1, "", 5, 5, 9, 9, WS_BORDER | ES_AUTOHSCROLL, 0}, "Edit", kShownChild | ES_AUTOHSCROLL, 0},
+        {MainControl(IDC_LABEL1), "Static", kShownChild | SS_LEFT, 0},
+        {{ControlKind::Label, nullptr, 2, "c", 5, 5, 9, 9, SS_CENTER, WS_EX_STATICEDGE}, "Static", kShownChild | SS_CENTER, WS_EX_STATICEDGE},
+        {MainControl(IDC_PASTE), "Button", kShownChild | WS_TABSTOP | BS_PUSHBUTTON, 0},
+        {MainControl(IDC_QUOTES), "Button", kShownChild | WS_GROUP | WS_TABSTOP | BS_LEFT | BS_VCENTER | BS_AUTORADIOBUTTON, 0},
+        {MainControl(IDC_BRACKETS), "Button", kShownChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0},
+        {{ControlKind::OptionButton, nullptr, 3, "o", 5, 5, 9, 9, BS_CHECKBOX, 0}, "Button", kShownChild | BS_AUTORADIOBUTTON, 0},
         {{ControlKind::NamedClass, "NoSuchClass", 4, "", 5, 5, 9, 9, WS_CHILD, 0}, nullptr, 0, 0},
-        {{ControlKind::NamedClass, ProbeClass(), 1012, "link", 5, 100, 110, 15, 0x50030000, 0}, "DialogHostProbe", 0x50030000, 0},
+        {MainControl(IDC_SITELINK), "DialogHostProbe", kShownChild | WS_GROUP | WS_TABSTOP, 0},
         {{ControlKind::NamedClass, ProbeClass(), 5, "", 5, 5, 9, 9, WS_CHILD, WS_EX_STATICEDGE}, "DialogHostProbe", WS_CHILD, WS_EX_STATICEDGE},
-        {{ControlKind::CheckBox, nullptr, 1013, "Include Subsets", 125, 100, 65, 15, 0, 0}, "Button", 0x50010003, 0},
-        {{ControlKind::CheckBox, nullptr, 6, "c", 5, 5, 9, 9, WS_TABSTOP | BS_RADIOBUTTON | BS_RIGHT, 0}, "Button", 0x50010203, 0},
+        {MainControl(IDC_SUBSETS), "Button", kShownChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0},
+        {{ControlKind::CheckBox, nullptr, 6, "c", 5, 5, 9, 9, WS_TABSTOP | BS_RADIOBUTTON | BS_RIGHT, 0}, "Button", kShownChild | WS_TABSTOP | BS_RIGHT | BS_AUTOCHECKBOX, 0},
     };
     HWND dialog = CreateTestDialog();
     const LRESULT dialogFont = SendMessageA(dialog, WM_GETFONT, 0, 0);
@@ -197,9 +209,9 @@ TEST_F(DialogHost, ControlsGetTheirKindsClassStylesPlaceAndFont) {
             EXPECT_EQ(SendMessageA(control, WM_GETFONT, 0, 0), dialogFont);
         }
     }
-    EXPECT_NE(LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0)), 1009);
+    EXPECT_NE(LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0)), IDC_PASTE);
     const ControlSpec defaultButton{ControlKind::PushButton, nullptr, 1020, "OK", 5, 5, 9, 9, BS_DEFPUSHBUTTON, 0};
-    EXPECT_EQ(GetWindowLongA(AddControl(dialog, defaultButton), GWL_STYLE), 0x50000001);
+    EXPECT_EQ(GetWindowLongA(AddControl(dialog, defaultButton), GWL_STYLE), kShownChild | BS_DEFPUSHBUTTON);
     EXPECT_EQ(SendMessageA(dialog, DM_GETDEFID, 0, 0), MAKELONG(1020, DC_HASDEFID));
     DestroyWindow(dialog);
 }
@@ -207,7 +219,7 @@ TEST_F(DialogHost, ControlsGetTheirKindsClassStylesPlaceAndFont) {
 TEST_F(DialogHost, NamedClassControlHasTheDialogFontBeforeItsFirstPaint) {
     HWND dialog = CreateTestDialog();
     const WPARAM dialogFont = SendMessageA(dialog, WM_GETFONT, 0, 0);
-    AddControl(dialog, {ControlKind::NamedClass, ProbeClass(), 1012, "link", 5, 5, 110, 15, 0x50030000, 0});
+    AddControl(dialog, MainControl(IDC_SITELINK));
     const std::vector<Call> byAddControl = Only(probeCalls, {WM_SETFONT, WM_PAINT});
     probeReact = [](HWND control, UINT message, WPARAM, LPARAM) {
         if (message == WM_PAINT) PostMessageA(GetParent(control), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -224,8 +236,8 @@ TEST_F(DialogHost, NamedClassControlHasTheDialogFontBeforeItsFirstPaint) {
 // callback results, then Alt+F4.
 TEST_F(DialogHost, ModalRunShowsAfterTheOpeningCallsAndClosesOnlyOnSystemClose) {
     HWND dialog = CreateTestDialog();
-    HWND edit = AddControl(dialog, {ControlKind::EditBox, nullptr, 1001, "", 55, 5, 120, 15, 0, 0});
-    HWND label = AddControl(dialog, {ControlKind::Label, nullptr, 1002, "Keyword 1", 5, 5, 45, 15, 0, 0});
+    HWND edit = AddControl(dialog, MainControl(IDC_KEYWORD1));
+    HWND label = AddControl(dialog, MainControl(IDC_LABEL1));
     RECT client{};
     GetClientRect(dialog, &client);
     HWND activeWhileRunning = nullptr;
@@ -399,16 +411,13 @@ BOOL CALLBACK CountWindow(HWND, LPARAM count) {
 
 TEST_F(DialogHost, ManyRunsLeaveGdiObjectsWindowsAndHeapsWhereTheyWere) {
     auto runOnce = [] {
-        HWND dialog = CreateDialogWindow(nullptr, "Varnholt", 69, 74, 195, 117, kMainDialogStyle, WS_EX_WINDOWEDGE);
-        for (int row = 0; row < 4; ++row) {
-            AddControl(dialog, {ControlKind::EditBox, nullptr, 1001 + row, "", 55, 5 + 15 * row, 120, 15, 0, 0});
-            AddControl(dialog, {ControlKind::Label, nullptr, 1020 + row, "Keyword", 5, 5 + 15 * row, 45, 15, 0, 0});
+        HWND dialog = CreateDialogWindow(nullptr, kMainDialogCaption, kMainDialogX, kMainDialogY, kMainDialogWidth,
+                                         kMainDialogHeight, kMainDialogStyle, kMainDialogExStyle);
+        for (const ControlSpec& control : kMainDialogControls) {
+            if (control.kind != ControlKind::NamedClass) AddControl(dialog, control);
         }
-        AddControl(dialog, {ControlKind::PushButton, nullptr, 1009, "Paste", 55, 70, 120, 25, 0, 0});
-        AddControl(dialog, {ControlKind::OptionButton, nullptr, 1010, "Quotes", 5, 70, 45, 15, 0x30D00, 0});
-        AddControl(dialog, {ControlKind::CheckBox, nullptr, 1013, "Include Subsets", 125, 100, 65, 15, 0, 0});
-        SetDialogIcon(dialog, "#102");
-        SetDialogIcon(dialog, "#102");
+        SetDialogIcon(dialog, kMainDialogIcon);
+        SetDialogIcon(dialog, kMainDialogIcon);
         PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         int result = 0;
         RunDialogModal(dialog, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return 0; }, &result);

@@ -215,11 +215,6 @@ char* WriteShortPieces(const KeywordList& keywords, int keywordCount, const Line
 
 }  // namespace
 
-int CountKeywords(const KeywordList& keywords) {
-    if (keywords.words[2].empty()) return 2;
-    return keywords.words[3].empty() ? 3 : 4;
-}
-
 OrderingList PermutationOrderings(int keywordCount, bool includeSubsets) {
     switch (keywordCount) {
         case 2: return ListOf(kOrderings2);

@@ -3,18 +3,11 @@
 // C++ with no platform dependency: the window, the command-line program, the tests, the
 // fuzzer and the benchmark all build their text with it.
 
-#include <array>
 #include <cstddef>
 #include <string_view>
 
+#include "generator/keyword_set.h"
 #include "support/text.h"
-
-// Keyword k (1 to 4) is words[k - 1]: exactly the bytes that were entered, any byte (NUL
-// included) being data. A keyword is empty only when its length is 0. The list only looks at
-// the keywords; whoever fills it keeps them alive while it is used.
-struct KeywordList {
-    std::array<std::string_view, 4> words;
-};
 
 // The marks put around every output line.
 struct DelimiterPair {
@@ -24,9 +17,6 @@ struct DelimiterPair {
 
 inline constexpr DelimiterPair kQuoteDelimiters{'"', '"'};
 inline constexpr DelimiterPair kBracketDelimiters{'[', ']'};
-
-// 2, 3 or 4: keyword 4 counts only when keyword 3 is present.
-int CountKeywords(const KeywordList& keywords);
 
 // One line: the keywords it is made of, as indexes into KeywordList::words, in line order.
 struct KeywordOrdering {

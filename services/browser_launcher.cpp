@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "services/browser_command.h"
-#include "services/registry_key.h"
+#include "services/win32_handles.h"
 
 namespace {
 // Where Windows 8 and later keep the user's choice of browser for a scheme; the htmlfile
@@ -22,18 +22,6 @@ constexpr char kMessageTitle[] = "Varnholt";
 // given up on rather than chased forever.
 constexpr int kReadAttempts = 4;
 
-// The browser is never waited for, so both handles go as soon as the process exists.
-struct ProcessHandles {
-    PROCESS_INFORMATION info{};
-    ProcessHandles() = default;
-    ProcessHandles(const ProcessHandles&) = delete;
-    ProcessHandles& operator=(const ProcessHandles&) = delete;
-    ~ProcessHandles() {
-        if (info.hThread) CloseHandle(info.hThread);
-        if (info.hProcess) CloseHandle(info.hProcess);
-    }
-};
-
 struct RegistryValue {
     Text bytes;
     DWORD type = REG_NONE;
@@ -44,17 +32,17 @@ struct RegistryValue {
 BrowserLookup ReadRegistryValue(HKEY root, const Text& keyPath, const char* valueName,
                                 RegistryValue& value) {
     RegistryKey key;
-    if (RegOpenKeyExA(root, keyPath.Data(), 0, KEY_QUERY_VALUE, &key.handle) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, keyPath.Data(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) {
         return BrowserLookup::NoBrowser;
     }
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
         DWORD size = 0;
-        if (RegQueryValueExA(key.handle, valueName, nullptr, &value.type, nullptr, &size) !=
+        if (RegQueryValueExA(key.Get(), valueName, nullptr, &value.type, nullptr, &size) !=
             ERROR_SUCCESS) {
             return BrowserLookup::NoBrowser;
         }
         if (!value.bytes.Resize(size)) return BrowserLookup::NoMemory;
-        const LONG result = RegQueryValueExA(key.handle, valueName, nullptr, &value.type,
+        const LONG result = RegQueryValueExA(key.Get(), valueName, nullptr, &value.type,
                                              reinterpret_cast<BYTE*>(value.bytes.MutableData()), &size);
         if (result == ERROR_SUCCESS) {
             // What was read: never more than the buffer (a null one, for an empty value, takes
@@ -89,14 +77,18 @@ void StartProcess(Text& commandLine) {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
-    ProcessHandles process;
+    PROCESS_INFORMATION process{};
     // A browser that cannot be started is not reported, so the system must not report it either.
     const UINT previousErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const BOOL started =
         CreateProcessA(nullptr, commandLine.MutableData(), nullptr, nullptr, TRUE,
-                       NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process.info);
+                       NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process);
     SetErrorMode(previousErrorMode);
-    if (!started) process.info = {};  // whatever a failed call left there is not ours to close
+    // Whatever a failed call left there is not ours to close. The browser is never waited
+    // for, so both handles go as soon as the process exists.
+    if (!started) return;
+    const KernelHandle thread(process.hThread);
+    const KernelHandle browser(process.hProcess);
 }
 
 // The command line from one registered open command: Found, or NoBrowser when that key holds

@@ -23,9 +23,9 @@ const std::string kUrl = "http://www.varnholt.example/shop?item=1&note=a%20b";
 
 void StoreValue(HKEY root, const char* keyPath, const char* name, DWORD type, const std::string& bytes) {
     RegistryKey key;
-    ASSERT_EQ(RegCreateKeyExA(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key.handle, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(), nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key.handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+    ASSERT_EQ(RegSetValueExA(key.Get(), name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                              static_cast<DWORD>(bytes.size())),
               ERROR_SUCCESS);
 }
@@ -125,11 +125,11 @@ protected:
         ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
         ASSERT_TRUE(CopyFileA((OwnDirectory() + "fake_browser.exe").c_str(), fake_.c_str(), TRUE));
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        event_ = CreateEventA(&inheritable, TRUE, FALSE, nullptr);
-        ASSERT_NE(event_, nullptr);
+        event_ = KernelHandle(CreateEventA(&inheritable, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(event_);
         SetEnvironmentVariableA("VARNHOLT_FAKE_BROWSER_RECORD", record_.c_str());
         SetEnvironmentVariableA("VARNHOLT_FAKE_BROWSER_EVENT",
-                                std::to_string(reinterpret_cast<UINT_PTR>(event_)).c_str());
+                                std::to_string(reinterpret_cast<UINT_PTR>(event_.Get())).c_str());
         startedBefore_ = JobAccounting().TotalProcesses;
     }
 
@@ -138,7 +138,6 @@ protected:
         PumpUntil([] { return JobAccounting().ActiveProcesses <= 1; }, 10000);
         SetEnvironmentVariableA("VARNHOLT_FAKE_BROWSER_RECORD", nullptr);
         SetEnvironmentVariableA("VARNHOLT_FAKE_BROWSER_EVENT", nullptr);
-        if (event_) CloseHandle(event_);
         DeleteFileA(record_.c_str());
         DeleteFileA((record_ + ".partial").c_str());
         DeleteFileA(fake_.c_str());
@@ -169,7 +168,7 @@ protected:
     std::string folder_;
     std::string fake_;
     std::string record_;
-    HANDLE event_ = nullptr;
+    KernelHandle event_;
     DWORD startedBefore_ = 0;
 };
 
@@ -248,7 +247,7 @@ TEST_F(BrowserLauncher, StartsBrowserWithCallersSettingsAndWithoutSystemErrorBox
     EXPECT_EQ(record->items.at("show"), std::to_string(SW_SHOWNORMAL));
     EXPECT_EQ(record->items.at("directory"), folder_);
     EXPECT_EQ(record->items.at("event"), "1") << "handles are inherited";
-    EXPECT_EQ(WaitForSingleObject(event_, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event_.Get(), 0), WAIT_OBJECT_0);
 }
 
 TEST_F(BrowserLauncher, ExpandsEnvironmentReferencesOfExpandableCommandButNotOfUrl) {
@@ -278,8 +277,8 @@ TEST_F(BrowserLauncher, ReportsMissingRegistrationWithStopIconAndStartsNothing) 
          [] {
              StoreBrowserCommand(REG_SZ, "x");
              RegistryKey key;
-             RegOpenKeyExA(HKEY_CLASSES_ROOT, kCommandKey, 0, KEY_SET_VALUE, &key.handle);
-             RegDeleteValueA(key.handle, "");
+             RegOpenKeyExA(HKEY_CLASSES_ROOT, kCommandKey, 0, KEY_SET_VALUE, key.Receive());
+             RegDeleteValueA(key.Get(), "");
          }},
         {"a number", [] { StoreBrowserCommand(REG_DWORD, std::string("\x01\x00\x00\x00", 4)); }},
         {"command bytes stored as binary",

@@ -4,40 +4,16 @@
 
 #include <cstring>
 
+#include "support/handle_guard.h"
+
 namespace {
 
-// A global block that is freed on every path unless the clipboard has taken it.
-class ClipboardBlock {
-public:
-    explicit ClipboardBlock(SIZE_T size) : block_(GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size)) {}
-    ~ClipboardBlock() {
-        if (block_) GlobalFree(block_);
-    }
-    ClipboardBlock(const ClipboardBlock&) = delete;
-    ClipboardBlock& operator=(const ClipboardBlock&) = delete;
-
-    HGLOBAL Get() const { return block_; }
-    void HandOverToClipboard() { block_ = nullptr; }
-
-private:
-    HGLOBAL block_;
-};
+// A global block, freed on every path unless the clipboard has taken it.
+using GlobalBlock = HandleGuard<HGLOBAL, GlobalFree>;
 
 // The clipboard, opened without an owner window and closed on every path.
-class OpenedClipboard {
-public:
-    OpenedClipboard() : open_(OpenClipboard(nullptr) != FALSE) {}
-    ~OpenedClipboard() {
-        if (open_) CloseClipboard();
-    }
-    OpenedClipboard(const OpenedClipboard&) = delete;
-    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
-
-    bool IsOpen() const { return open_; }
-
-private:
-    bool open_;
-};
+void CloseOpenedClipboard(bool) { CloseClipboard(); }
+using OpenedClipboard = HandleGuard<bool, CloseOpenedClipboard>;
 
 // Copies the text and a terminating NUL into the block; false when it cannot be locked.
 bool FillBlock(HGLOBAL block, const Text& text) {
@@ -55,14 +31,14 @@ int CopyTextToClipboard(Text text) {
     if (text.IsEmpty()) return 0;
 
     // Filled before the clipboard is opened, so that other programs wait on it only briefly.
-    ClipboardBlock block(text.Size() + 1);
-    if (!block.Get() || !FillBlock(block.Get(), text)) return 0;
+    GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, text.Size() + 1));
+    if (!block || !FillBlock(block.Get(), text)) return 0;
 
-    OpenedClipboard clipboard;
-    if (!clipboard.IsOpen()) return 0;
+    const OpenedClipboard clipboard(OpenClipboard(nullptr) != FALSE);
+    if (!clipboard) return 0;
     // Its result is not needed: SetClipboardData alone tells whether the text got in.
     EmptyClipboard();
     if (!SetClipboardData(CF_TEXT, block.Get())) return 0;
-    block.HandOverToClipboard();
+    block.HandOver();
     return 1;
 }

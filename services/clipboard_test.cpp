@@ -30,22 +30,21 @@ public:
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "VarnholtClipboardSaboteur";
         RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                  nullptr, windowClass.hInstance, nullptr);
+        window_ = OwnedWindow(CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 1, 1,
+                                              nullptr, nullptr, windowClass.hInstance, nullptr));
         notices_ = 0;
     }
-    ~ClipboardSaboteur() { DestroyWindow(window_); }
 
     // Takes the clipboard over with the sentinel as its text.
     bool TakeOwnership() {
-        if (!OpenClipboard(window_)) return false;
+        if (!OpenClipboard(window_.Get())) return false;
         EmptyClipboard();
         HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, kSentinel.size() + 1);
         CopyMemory(GlobalLock(block), kSentinel.c_str(), kSentinel.size() + 1);
         GlobalUnlock(block);
         const bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
         CloseClipboard();
-        return placed && GetClipboardOwner() == window_;
+        return placed && GetClipboardOwner() == window_.Get();
     }
 
     static int Notices() { return notices_; }
@@ -58,7 +57,7 @@ private:
         return 0;
     }
 
-    HWND window_;
+    OwnedWindow window_;
     static int notices_;
 };
 int ClipboardSaboteur::notices_ = 0;

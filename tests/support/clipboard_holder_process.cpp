@@ -22,30 +22,27 @@ std::string UniqueEventName(const char* role) {
 
 }  // namespace
 
-ClipboardHolderProcess::ClipboardHolderProcess() : process_{}, holding_(false) {
+ClipboardHolderProcess::ClipboardHolderProcess() {
     const std::string readyName = UniqueEventName("ready");
     const std::string stopName = UniqueEventName("stop");
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
-    stop_ = CreateEventA(nullptr, TRUE, FALSE, stopName.c_str());
+    ready_ = KernelHandle(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+    stop_ = KernelHandle(CreateEventA(nullptr, TRUE, FALSE, stopName.c_str()));
     std::string commandLine = "\"" + HolderPath() + "\" " + readyName + " " + stopName;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
     if (!ready_ || !stop_ ||
         !CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &process_)) {
+                        nullptr, nullptr, &startup, &process)) {
         return;
     }
-    HANDLE ends[] = {ready_, process_.hProcess};
+    process_ = KernelHandle(process.hProcess);
+    thread_ = KernelHandle(process.hThread);
+    HANDLE ends[] = {ready_.Get(), process_.Get()};
     holding_ = WaitForMultipleObjects(2, ends, FALSE, 10000) == WAIT_OBJECT_0;
 }
 
 ClipboardHolderProcess::~ClipboardHolderProcess() {
-    if (stop_) SetEvent(stop_);
-    if (process_.hProcess) {
-        WaitForSingleObject(process_.hProcess, 10000);
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-    if (stop_) CloseHandle(stop_);
-    if (ready_) CloseHandle(ready_);
+    if (stop_) SetEvent(stop_.Get());
+    if (process_) WaitForSingleObject(process_.Get(), 10000);
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "services/win32_handles.h"
+
 class ClipboardHolderProcess {
 public:
     // Starts the holder and waits, for at most ten seconds, until it has the clipboard open.
@@ -15,8 +17,9 @@ public:
     bool IsHolding() const { return holding_; }
 
 private:
-    HANDLE ready_;
-    HANDLE stop_;
-    PROCESS_INFORMATION process_;
-    bool holding_;
+    KernelHandle ready_;
+    KernelHandle stop_;
+    KernelHandle process_;
+    KernelHandle thread_;
+    bool holding_ = false;
 };

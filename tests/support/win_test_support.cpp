@@ -53,7 +53,6 @@ MessageBoxCapture::MessageBoxCapture()
 
 MessageBoxCapture::~MessageBoxCapture() {
     activeCapture = nullptr;
-    UnhookWindowsHookEx(hook_);
 }
 
 void MessageBoxCapture::Close(HWND box) {
@@ -124,14 +123,14 @@ SIZE IconSize(HICON icon) {
 SavedRegistryValue::SavedRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name)
     : root_(root), key_(key), name_(name) {
     RegistryKey opened;
-    keyExisted_ = RegOpenKeyExW(root_, key_, 0, KEY_QUERY_VALUE, &opened.handle) == ERROR_SUCCESS;
+    keyExisted_ = RegOpenKeyExW(root_, key_, 0, KEY_QUERY_VALUE, opened.Receive()) == ERROR_SUCCESS;
     DWORD size = 0;
     if (!keyExisted_ ||
-        RegQueryValueExW(opened.handle, name_, nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) {
+        RegQueryValueExW(opened.Get(), name_, nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) {
         return;
     }
     value_.resize(size);
-    valueExisted_ = RegQueryValueExW(opened.handle, name_, nullptr, &type_, value_.data(), &size) ==
+    valueExisted_ = RegQueryValueExW(opened.Get(), name_, nullptr, &type_, value_.data(), &size) ==
                     ERROR_SUCCESS;
     value_.resize(size);
 }
@@ -142,14 +141,14 @@ SavedRegistryValue::~SavedRegistryValue() {
         return;
     }
     RegistryKey opened;
-    if (RegCreateKeyExW(root_, key_, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened.handle, nullptr) !=
+    if (RegCreateKeyExW(root_, key_, 0, nullptr, 0, KEY_SET_VALUE, nullptr, opened.Receive(), nullptr) !=
         ERROR_SUCCESS) {
         return;
     }
     if (valueExisted_) {
-        RegSetValueExW(opened.handle, name_, 0, type_, value_.data(), static_cast<DWORD>(value_.size()));
+        RegSetValueExW(opened.Get(), name_, 0, type_, value_.data(), static_cast<DWORD>(value_.size()));
     } else {
-        RegDeleteValueW(opened.handle, name_);
+        RegDeleteValueW(opened.Get(), name_);
     }
 }
 

@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "services/registry_key.h"
+#include "services/win32_handles.h"
+#include "support/handle_guard.h"
+
+using OwnedWindow = HandleGuard<HWND, DestroyWindow>;
+using InstalledHook = HandleGuard<HHOOK, UnhookWindowsHookEx>;
 
 // Dispatches the thread's messages until done() holds or timeoutMs passes; returns done().
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
@@ -40,7 +44,7 @@ public:
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
-    HHOOK hook_;
+    InstalledHook hook_;
 };
 
 // The clipboard's CF_TEXT block, byte for byte (its terminating NUL included); empty when

@@ -1,6 +1,7 @@
-#include "generator/generate_command.h"
+#include "app/generate_command.h"
 
 #include "app/control_ids.h"
+#include "generator/keyword_set.h"
 #include "generator/permutation_text.h"
 #include "support/text.h"
 #include "services/clipboard.h"
@@ -46,19 +47,26 @@ void ShowCopyFailure() {
 void GeneratePermutations(HWND dialog, int notificationCode) {
     if (notificationCode != BN_CLICKED && notificationCode != kAcceleratorNotification) return;
 
+    // Each keyword is read only when it can still matter, so that a keyword that cannot be
+    // read for want of memory never hides what the user is to be told about the others.
     Text words[4];
-    if (!ReadControlText(dialog, IDC_KEYWORD1, words[0])) return ShowCopyFailure();
-    if (words[0].IsEmpty()) return ShowMessage("Need to enter Keyword 1.  Try again.", MB_ICONHAND);
-    if (!ReadControlText(dialog, IDC_KEYWORD2, words[1])) return ShowCopyFailure();
-    if (words[1].IsEmpty()) {
-        return ShowMessage("Need at least two keywords. Enter Keyword 2.", MB_ICONHAND);
+    KeywordList keywords{};
+    auto read = [&](int keyword) {
+        constexpr int kKeywordControls[] = {IDC_KEYWORD1, IDC_KEYWORD2, IDC_KEYWORD3, IDC_KEYWORD4};
+        if (!ReadControlText(dialog, kKeywordControls[keyword], words[keyword])) return false;
+        keywords.words[keyword] = words[keyword].View();
+        return true;
+    };
+    if (!read(0)) return ShowCopyFailure();
+    if (FindMissingKeyword(keywords) != MissingKeyword::kKeyword1 && !read(1)) return ShowCopyFailure();
+    switch (FindMissingKeyword(keywords)) {
+        case MissingKeyword::kKeyword1: return ShowMessage("Need to enter Keyword 1.  Try again.", MB_ICONHAND);
+        case MissingKeyword::kKeyword2: return ShowMessage("Need at least two keywords. Enter Keyword 2.", MB_ICONHAND);
+        case MissingKeyword::kNone: break;
     }
-    if (!ReadControlText(dialog, IDC_KEYWORD3, words[2])) return ShowCopyFailure();
+    if (!read(2)) return ShowCopyFailure();
     // Keyword 4 counts only after a keyword 3, so it is not even read without one.
-    if (!words[2].IsEmpty() && !ReadControlText(dialog, IDC_KEYWORD4, words[3])) {
-        return ShowCopyFailure();
-    }
-    const KeywordList keywords{{words[0].View(), words[1].View(), words[2].View(), words[3].View()}};
+    if (CountKeywords(keywords) == 3 && !read(3)) return ShowCopyFailure();
 
     // "Brackets" is not consulted: brackets are whatever "Quotes" is not.
     const DelimiterPair delimiters =

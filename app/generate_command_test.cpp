@@ -1,4 +1,4 @@
-#include "generator/generate_command.h"
+#include "app/generate_command.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/control_ids.h"
-#include "dialog/dialog_host.h"
+#include "app/main_dialog.h"
 #include "generator/permutation_text.h"
 #include "support/text.h"
 #include "tests/support/clipboard_holder_process.h"
@@ -28,47 +28,27 @@ const char kConfirmation[] = "The text is in the clipboard (ready for pasting)."
 const char kCopyFailed[] =
     "Cannot put the text in the clipboard. Close any program that is using it and try again.";
 
-// The controls the command reads, built as the main dialog builds them.
+// The main dialog, as the program builds it, hidden.
 class KeywordDialog {
 public:
-    KeywordDialog()
-        : window_(CreateDialogWindow(nullptr, "Varnholt", 69, 74, 195, 117, 0x90CA0054,
-                                     WS_EX_WINDOWEDGE)) {
-        const ControlSpec controls[] = {
-            {ControlKind::EditBox, nullptr, IDC_KEYWORD1, "", 55, 5, 120, 15, 0, 0},
-            {ControlKind::EditBox, nullptr, IDC_KEYWORD2, "", 55, 20, 120, 15, 0, 0},
-            {ControlKind::EditBox, nullptr, IDC_KEYWORD3, "", 55, 35, 120, 15, 0, 0},
-            {ControlKind::EditBox, nullptr, IDC_KEYWORD4, "", 55, 50, 120, 15, 0, 0},
-            {ControlKind::OptionButton, nullptr, IDC_QUOTES, "Quotes", 5, 70, 45, 15,
-             WS_GROUP | WS_TABSTOP | BS_LEFT | BS_VCENTER, 0},
-            {ControlKind::OptionButton, nullptr, IDC_BRACKETS, "Brackets", 5, 85, 45, 15, 0, 0},
-            {ControlKind::CheckBox, nullptr, IDC_SUBSETS, "Include Subsets", 125, 100, 65, 15, 0, 0},
-        };
-        for (const ControlSpec& control : controls) AddControl(window_, control);
-        CheckRadioButton(window_, IDC_QUOTES, IDC_BRACKETS, IDC_QUOTES);
-    }
-    ~KeywordDialog() { DestroyWindow(window_); }
-    KeywordDialog(const KeywordDialog&) = delete;
-    KeywordDialog& operator=(const KeywordDialog&) = delete;
-
-    HWND Window() const { return window_; }
+    HWND Window() const { return window_.Get(); }
 
     void SetKeywords(const KeywordStore& keywords) {
         const int ids[] = {IDC_KEYWORD1, IDC_KEYWORD2, IDC_KEYWORD3, IDC_KEYWORD4};
-        for (size_t k = 0; k < 4; ++k) SetDlgItemTextA(window_, ids[k], keywords.words[k].c_str());
+        for (size_t k = 0; k < 4; ++k) SetDlgItemTextA(Window(), ids[k], keywords.words[k].c_str());
     }
     void SetCheck(int id, bool checked) {
-        SendDlgItemMessageA(window_, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        SendDlgItemMessageA(Window(), id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
-    bool IsChecked(int id) const { return IsDlgButtonChecked(window_, id) == BST_CHECKED; }
+    bool IsChecked(int id) const { return IsDlgButtonChecked(Window(), id) == BST_CHECKED; }
     std::string Text(int id) const {
         char text[256] = {};
-        GetDlgItemTextA(window_, id, text, sizeof text);
+        GetDlgItemTextA(Window(), id, text, sizeof text);
         return text;
     }
 
 private:
-    HWND window_;
+    OwnedWindow window_{BuildMainDialog(nullptr)};
 };
 
 KeywordStore Keywords(std::string k1, std::string k2, std::string k3 = "", std::string k4 = "") {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/control_ids.h"
-#include "dialog/dialog_host.h"
-#include "generator/generate_command.h"
+#include "app/generate_command.h"
+#include "app/main_dialog.h"
 #include "generator/permutation_text.h"
 #include "services/clipboard.h"
 
@@ -68,11 +68,9 @@ int main(int argc, char** argv) {
 
     std::string words[4];
     const int keywordIds[] = {IDC_KEYWORD1, IDC_KEYWORD2, IDC_KEYWORD3, IDC_KEYWORD4};
-    HWND dialog = CreateDialogWindow(nullptr, "Varnholt", 69, 74, 195, 117, 0x90CA0054,
-                                     WS_EX_WINDOWEDGE);
+    HWND dialog = BuildMainDialog(nullptr);
     for (size_t k = 0; k < 4; ++k) {
-        HWND edit = AddControl(dialog, {ControlKind::EditBox, nullptr, keywordIds[k], "", 55,
-                                        static_cast<int>(5 + 15 * k), 120, 15, 0, 0});
+        HWND edit = GetDlgItem(dialog, keywordIds[k]);
         SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
         words[k].assign(kKeywordLength, static_cast<char>('a' + k));
         SetWindowTextA(edit, words[k].c_str());
@@ -82,13 +80,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    AddControl(dialog, {ControlKind::OptionButton, nullptr, IDC_QUOTES, "Quotes", 5, 70, 45, 15,
-                        WS_GROUP | WS_TABSTOP | BS_LEFT | BS_VCENTER, 0});
-    AddControl(dialog, {ControlKind::OptionButton, nullptr, IDC_BRACKETS, "Brackets", 5, 85, 45,
-                        15, 0, 0});
-    AddControl(dialog, {ControlKind::CheckBox, nullptr, IDC_SUBSETS, "Include Subsets", 125, 100,
-                        65, 15, 0, 0});
-    CheckRadioButton(dialog, IDC_QUOTES, IDC_BRACKETS, IDC_QUOTES);
     CheckDlgButton(dialog, IDC_SUBSETS, BST_CHECKED);
     const KeywordList keywords{{words[0], words[1], words[2], words[3]}};
 
