@@ -237,13 +237,11 @@ void AddControlCharacter(Writer* w, uint32_t character) {
 // What a cell is in messages.
 enum class CellKind { kKeyword, kAdGroup, kCampaign, kOwnColumn, kHeading };
 
-// False, with one message ("FILE:LINE: keyword 2 holds a control character (U+001B)"), when
-// the cell holds a control character. `number` counts keywords and columns from 1.
-bool CheckCell(Writer* w, std::string_view cell, size_t line, CellKind kind, size_t number = 0) {
-    const uint32_t character = FirstControlCharacter(cell);
-    if (character == kNoControlCharacter) return true;
+// The message "FILE:LINE: keyword 2 holds a control character (U+001B)". `number` counts
+// keywords and columns from 1.
+void ReportControlCharacter(Writer* w, uint32_t character, size_t line, CellKind kind, size_t number) {
     w->invalid = true;
-    if (!StartLineMessage(w, line, Severity::kInvalidLine)) return false;
+    if (!StartLineMessage(w, line, Severity::kInvalidLine)) return;
     switch (kind) {
         case CellKind::kKeyword: Add(w, "keyword "); break;
         case CellKind::kAdGroup: Add(w, "the ad group"); break;
@@ -254,6 +252,13 @@ bool CheckCell(Writer* w, std::string_view cell, size_t line, CellKind kind, siz
     if (number != 0) AddNumber(w, number);
     AddControlCharacter(w, character);
     SendMessage(w);
+}
+
+// False, with that message, when the cell holds a control character.
+inline bool CheckCell(Writer* w, std::string_view cell, size_t line, CellKind kind, size_t number = 0) {
+    const uint32_t character = FirstControlCharacter(cell);
+    if (character == kNoControlCharacter) return true;
+    ReportControlCharacter(w, character, line, kind, number);
     return false;
 }
 
@@ -616,6 +621,7 @@ bool ReadHeadings(Writer* w, const LineFields& headings, size_t line) {
 // A line that lacks keyword 2 may have been split with the wrong separator.
 void NoteSeparatorEvidence(Writer* w, const LineFields& fields, bool lacksKeyword2) {
     SeparatorEvidence& evidence = w->separatorEvidence;
+    if (evidence.otherLine) return;
     bool commas = false, semicolons = false;
     for (size_t f = 0; f < fields.kept.count && lacksKeyword2; ++f) {
         const std::string_view field = fields.kept.items[f];
@@ -652,7 +658,7 @@ void WriteSetLine(Writer* w, const LineFields& fields, size_t line) {
     const SheetColumns& columns = w->columns;
     std::string_view keywords[4];
     for (int k = 0; k < 4; ++k) keywords[k] = Cell(fields, columns.keyword[k]);
-    NoteSeparatorEvidence(w, fields, !keywords[0].empty() && keywords[1].empty());
+    if (!w->separatorEvidence.otherLine) NoteSeparatorEvidence(w, fields, !keywords[0].empty() && keywords[1].empty());
     if (fields.total > columns.count) {
         ReportInvalidLine(w, line, w->options.header ? "more fields than headings" : "more than five fields");
         return;
@@ -671,10 +677,12 @@ void WriteSetLine(Writer* w, const LineFields& fields, size_t line) {
     }
     const std::string_view adGroup = Cell(fields, columns.adGroup);
     const std::string_view campaignCell = Cell(fields, columns.campaign);
-    for (int k = 0; k < 4; ++k) {
-        if (!CheckCell(w, keywords[k], line, CellKind::kKeyword, static_cast<size_t>(k) + 1)) return;
-    }
-    if (!CheckCell(w, adGroup, line, CellKind::kAdGroup) || !CheckCell(w, campaignCell, line, CellKind::kCampaign)) {
+    const std::string_view cells[] = {keywords[0], keywords[1], keywords[2], keywords[3], adGroup, campaignCell};
+    for (size_t c = 0; c < 6; ++c) {
+        const uint32_t character = FirstControlCharacter(cells[c]);
+        if (character == kNoControlCharacter) continue;
+        const CellKind kind = c < 4 ? CellKind::kKeyword : c == 4 ? CellKind::kAdGroup : CellKind::kCampaign;
+        ReportControlCharacter(w, character, line, kind, c < 4 ? c + 1 : 0);
         return;
     }
     for (size_t o = 0; o < columns.own.count; ++o) {
@@ -689,7 +697,7 @@ void WriteSetLine(Writer* w, const LineFields& fields, size_t line) {
     if (csv && !campaignCell.empty()) CheckName(w, "the campaign", campaignCell, &w->log.formulaCampaign, line);
     std::string_view campaign = campaignCell;
     if (campaign.empty() && w->options.hasCampaign) campaign = w->options.campaign;
-    w->ownCells.Resize(0);
+    if (columns.own.count > 0) w->ownCells.Resize(0);
     for (size_t o = 0; o < columns.own.count && csv; ++o) {
         if (!w->ownCells.Append(",") || !AppendCsvField(&w->ownCells, fields.Field(columns.own.items[o]))) {
             RunOutOfMemory(w);

@@ -14,6 +14,7 @@
 #include "campaign/duplicates.h"
 #include "campaign/keyword_file.h"
 #include "campaign/keyword_limits.h"
+#include "campaign/message_text.h"
 #include "campaign/text_encoding.h"
 #include "tests/support/rationed_text_memory.h"
 
@@ -747,6 +748,24 @@ TEST(Sheets, HeadingsAndRows) {
         EXPECT_EQ(run.result, c.result) << c.what;
         Chunks chunks{c.input, 4096};
         EXPECT_EQ(InputStartsWithHeadings(c.options, ReadChunk, &chunks), c.startsWithHeadings) << c.what;
+    }
+}
+
+// Every cell of every line is searched for control characters, eight bytes at a time where it can:
+// one is found wherever it stands, and the printable bytes beside them are none.
+TEST(ControlCharacters, FoundWhereverTheyStand) {
+    const struct {
+        std::string character;
+        uint32_t found;
+    } cases[] = {
+        {std::string(1, '\0'), 0}, {"\x1F", 0x1F}, {"\x7F", 0x7F}, {"\xC2\x85", 0x85}, {"\xEF\xBB\xBF", 0xFEFF},
+        {" ", kNoControlCharacter}, {"~", kNoControlCharacter}, {"\xC3\xA9", kNoControlCharacter},
+    };
+    for (const auto& c : cases) {
+        for (size_t before = 0; before < 20; ++before) {
+            const std::string text = std::string(before, 'k') + c.character + std::string(20 - before, '!');
+            EXPECT_EQ(FirstControlCharacter(text), c.found) << before << " bytes before";
+        }
     }
 }
 

@@ -1,5 +1,7 @@
 #include "campaign/message_text.h"
 
+#include <cstring>
+
 #include "campaign/text_encoding.h"
 
 namespace {
@@ -10,6 +12,19 @@ bool IsC1Control(unsigned char lead, unsigned char next) {
 
 bool IsByteOrderMark(std::string_view text) {
     return text.size() >= 3 && text[0] == '\xEF' && text[1] == '\xBB' && text[2] == '\xBF';
+}
+
+constexpr uint64_t kEveryByte = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+// Eight bytes of printable ASCII (0x20 to 0x7E): none a control character or part of one. Every
+// cell of every line is checked, so most bytes take this way.
+bool IsPrintableAscii(const char* bytes) {
+    uint64_t chunk;
+    std::memcpy(&chunk, bytes, 8);
+    const uint64_t belowBlank = chunk - kEveryByte * 0x20;
+    const uint64_t zeroWhereDelete = chunk ^ (kEveryByte * 0x7F);
+    return ((chunk | (belowBlank & ~chunk) | ((zeroWhereDelete - kEveryByte) & ~zeroWhereDelete)) & kHighBits) == 0;
 }
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -23,6 +38,8 @@ void PutHexDigits(uint32_t codePoint, char* out) {
 
 uint32_t FirstControlCharacter(std::string_view text) {
     for (size_t at = 0; at < text.size(); ++at) {
+        while (text.size() - at >= 8 && IsPrintableAscii(text.data() + at)) at += 8;
+        if (at == text.size()) break;
         const unsigned char c = static_cast<unsigned char>(text[at]);
         if (c < 0x20 || c == 0x7F) return c;
         if (c < 0xC2) continue;
