@@ -752,7 +752,8 @@ TEST(Sheets, HeadingsAndRows) {
 }
 
 // Every cell of every line is searched for control characters, eight bytes at a time where it can:
-// one is found wherever it stands, and the printable bytes beside them are none.
+// one is found wherever it stands in a short or a long text, and the printable bytes beside it
+// are none.
 TEST(ControlCharacters, FoundWhereverTheyStand) {
     const struct {
         std::string character;
@@ -763,8 +764,10 @@ TEST(ControlCharacters, FoundWhereverTheyStand) {
     };
     for (const auto& c : cases) {
         for (size_t before = 0; before < 20; ++before) {
-            const std::string text = std::string(before, 'k') + c.character + std::string(20 - before, '!');
-            EXPECT_EQ(FirstControlCharacter(text), c.found) << before << " bytes before";
+            for (const size_t after : {size_t{0}, 20 - before}) {
+                const std::string text = std::string(before, 'k') + c.character + std::string(after, '!');
+                EXPECT_EQ(FirstControlCharacter(text), c.found) << before << " bytes before, " << after << " after";
+            }
         }
     }
 }
