@@ -255,7 +255,7 @@ void ReportControlCharacter(Writer* w, uint32_t character, size_t line, CellKind
 }
 
 // False, with that message, when the cell holds a control character.
-inline bool CheckCell(Writer* w, std::string_view cell, size_t line, CellKind kind, size_t number = 0) {
+bool CheckCell(Writer* w, std::string_view cell, size_t line, CellKind kind, size_t number = 0) {
     const uint32_t character = FirstControlCharacter(cell);
     if (character == kNoControlCharacter) return true;
     ReportControlCharacter(w, character, line, kind, number);
@@ -442,9 +442,9 @@ void WriteLines(Writer* w, const KeywordList& keywords, int keywordCount, LineMa
     }
 }
 
-// One row per phrase: [Campaign,]Ad group,Keyword,Criterion Type[,the user's own columns]. The keyword is the phrase
-// without marks, so the rows are the builder's lines with the row's other fields as the line
-// start and finish.
+// One row per phrase: [Campaign,]Ad group,Keyword,Criterion Type[,the user's own columns]. The
+// keyword is the phrase without marks, so the rows are the builder's lines with the row's other
+// fields as the line start and finish.
 void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view campaign,
                   std::string_view adGroup, LineMask lines) {
     Text& start = w->rowStart;
@@ -572,10 +572,6 @@ CampaignResult Finish(Writer* w, CampaignResult ending = CampaignResult::kWritte
     return w->invalid ? CampaignResult::kInvalidInput : ending;
 }
 
-std::string_view Cell(const LineFields& fields, size_t column) {
-    return column == kNoColumn ? std::string_view() : fields.Field(column);
-}
-
 // The heading row: which column holds what, and the CSV heading row's own columns. False, with
 // a message for each fault, when the lines cannot be read by it.
 bool ReadHeadings(Writer* w, const LineFields& headings, size_t line) {
@@ -621,7 +617,6 @@ bool ReadHeadings(Writer* w, const LineFields& headings, size_t line) {
 // A line that lacks keyword 2 may have been split with the wrong separator.
 void NoteSeparatorEvidence(Writer* w, const LineFields& fields, bool lacksKeyword2) {
     SeparatorEvidence& evidence = w->separatorEvidence;
-    if (evidence.otherLine) return;
     bool commas = false, semicolons = false;
     for (size_t f = 0; f < fields.kept.count && lacksKeyword2; ++f) {
         const std::string_view field = fields.kept.items[f];
@@ -640,8 +635,8 @@ void NoteSeparatorEvidence(Writer* w, const LineFields& fields, bool lacksKeywor
 // commas stand in numbers (0,50).
 void ReportSeparatorHint(Writer* w) {
     const SeparatorEvidence& evidence = w->separatorEvidence;
+    if (evidence.otherLine || w->stopped) return;
     const char separator = FieldSeparator(w->options.inputFormat, w->options.csvSeparator);
-    if (evidence.otherLine) return;
     const bool semicolons = evidence.withSemicolons > 0 && evidence.withSemicolons >= evidence.withCommas &&
                             separator != ';';
     if (!semicolons && (evidence.withCommas == 0 || separator == ',')) return;
@@ -657,7 +652,7 @@ void ReportSeparatorHint(Writer* w) {
 void WriteSetLine(Writer* w, const LineFields& fields, size_t line) {
     const SheetColumns& columns = w->columns;
     std::string_view keywords[4];
-    for (int k = 0; k < 4; ++k) keywords[k] = Cell(fields, columns.keyword[k]);
+    for (int k = 0; k < 4; ++k) keywords[k] = fields.Field(columns.keyword[k]);
     if (!w->separatorEvidence.otherLine) NoteSeparatorEvidence(w, fields, !keywords[0].empty() && keywords[1].empty());
     if (fields.total > columns.count) {
         ReportInvalidLine(w, line, w->options.header ? "more fields than headings" : "more than five fields");
@@ -675,8 +670,8 @@ void WriteSetLine(Writer* w, const LineFields& fields, size_t line) {
         }
         return;
     }
-    const std::string_view adGroup = Cell(fields, columns.adGroup);
-    const std::string_view campaignCell = Cell(fields, columns.campaign);
+    const std::string_view adGroup = fields.Field(columns.adGroup);
+    const std::string_view campaignCell = fields.Field(columns.campaign);
     const std::string_view cells[] = {keywords[0], keywords[1], keywords[2], keywords[3], adGroup, campaignCell};
     for (size_t c = 0; c < 6; ++c) {
         const uint32_t character = FirstControlCharacter(cells[c]);
@@ -694,7 +689,7 @@ void WriteSetLine(Writer* w, const LineFields& fields, size_t line) {
         return;
     }
     const bool csv = w->options.format == OutputFormat::kCsv;
-    if (csv && !campaignCell.empty()) CheckName(w, "the campaign", campaignCell, &w->log.formulaCampaign, line);
+    if (csv) CheckName(w, "the campaign", campaignCell, &w->log.formulaCampaign, line);
     std::string_view campaign = campaignCell;
     if (campaign.empty() && w->options.hasCampaign) campaign = w->options.campaign;
     if (columns.own.count > 0) w->ownCells.Resize(0);
@@ -806,16 +801,18 @@ CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunctio
             ReportLine(&w, line, Severity::kWarning, kBrokenUtf16);
         }
         // The first line is kept whole: it may name the columns.
-        fields.keep = firstLine ? kNoColumn : w.columns.count;
+        fields.keep = firstLine ? kEveryField : w.columns.count;
         if (const char* reason = SplitFields(bytes, size, reader.separator, &fields)) {
             if (reason == kNoMemoryForFields) {
                 RunOutOfMemory(&w);
                 break;
             }
-            firstLine = false;
-            anyLine = true;
             w.separatorEvidence.otherLine = true;
             ReportInvalidLine(&w, line, reason);
+            // Without its heading row, no line of a sheet can be read.
+            if (firstLine && options.header) return Finish(&w);
+            firstLine = false;
+            anyLine = true;
             continue;
         }
         if (AllFieldsEmpty(fields)) continue;
@@ -876,7 +873,7 @@ bool InputStartsWithHeadings(const CampaignOptions& options, ReadFunction read, 
     StartDecoding(&decoder);
     LineReader reader = MakeLineReader(ReadDecoded, &decoder, FieldSeparator(options.inputFormat, options.csvSeparator));
     LineFields fields;
-    fields.keep = kNoColumn;
+    fields.keep = kEveryField;
     char* bytes;
     size_t size;
     while (ReadLine(&reader, &bytes, &size) == ReadLineResult::kLine) {

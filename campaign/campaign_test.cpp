@@ -568,25 +568,36 @@ TEST(HostileInput, Sets) {
     }
 
     // Memory that runs out anywhere ends the run in that error: never a row or message cut short.
-    const std::string file = "a!\tb\t\t\tG\nc\td\t\t\t" + std::string(5000, 'g') + "\n";
-    const Outcome full = RunFile(file, Csv("=Spring"));
-    ASSERT_EQ(full.result, CampaignResult::kWritten);
-    for (int allowed = 0; allowed < 100; ++allowed) {
-        Outcome run;
-        {
-            RationedTextMemory memory(allowed);
-            run = RunFile(file, Csv("=Spring"));
+    CampaignOptions sheet = Csv("=Spring");
+    sheet.header = true;
+    const struct {
+        std::string file;
+        CampaignOptions options;
+    } files[] = {
+        {"a!\tb\t\t\tG\nc\td\t\t\t" + std::string(5000, 'g') + "\n", Csv("=Spring")},
+        {"Keyword 1\tKeyword 2\tCampaign\tMax CPC\tLabels\na!\tb\t=S\t1\t" + std::string(5000, 'l') + "\n", sheet},
+    };
+    for (const auto& file : files) {
+        const Outcome full = RunFile(file.file, file.options);
+        ASSERT_EQ(full.result, CampaignResult::kWritten);
+        int allowed = 0;
+        for (; allowed < 100; ++allowed) {
+            Outcome run;
+            {
+                RationedTextMemory memory(allowed);
+                run = RunFile(file.file, file.options);
+            }
+            if (run.result == CampaignResult::kWritten) {
+                EXPECT_EQ(run.output, full.output) << allowed << " allocations";
+                EXPECT_EQ(run.messages, full.messages) << allowed << " allocations";
+                break;
+            }
+            EXPECT_EQ(run.result, CampaignResult::kOutOfMemory) << allowed << " allocations";
+            EXPECT_EQ(run.output, "") << allowed << " allocations";
+            EXPECT_EQ(full.messages.compare(0, run.messages.size(), run.messages), 0) << allowed << " allocations";
         }
-        if (run.result == CampaignResult::kWritten) {
-            EXPECT_EQ(run.output, full.output) << allowed << " allocations";
-            EXPECT_EQ(run.messages, full.messages) << allowed << " allocations";
-            return;
-        }
-        EXPECT_EQ(run.result, CampaignResult::kOutOfMemory) << allowed << " allocations";
-        EXPECT_EQ(run.output, "") << allowed << " allocations";
-        EXPECT_EQ(full.messages.compare(0, run.messages.size(), run.messages), 0) << allowed << " allocations";
+        EXPECT_LT(allowed, 100) << "100 allocations were not enough";
     }
-    ADD_FAILURE() << "100 allocations were not enough";
 }
 
 CampaignOptions Sheet(OutputFormat format = OutputFormat::kCsv, const char* matchTypes = "phrase") {
@@ -672,6 +683,8 @@ TEST(Sheets, HeadingsAndRows) {
          "f:2: a value in column 2, which has no heading\n", CampaignResult::kInvalidInput, true},
         {"empty trailing columns", Sheet(), "Keyword 1\tKeyword 2\t\t\na\tb\t\t\n\t\t\t\n",
          kHeading + "a b,a b,Phrase\na b,b a,Phrase\n", "", CampaignResult::kWritten, true},
+        {"a heading row that cannot be split", ReadAs(Sheet(), InputFormat::kCsv), "\"Keyword 1,Keyword 2\na,b\n", "",
+         "f:1: a quoted field does not end on its line\n", CampaignResult::kInvalidInput},
         {"a heading row and nothing else", Sheet(), "Keyword 1\tKeyword 2\tLabels\n",
          "Ad group,Keyword,Criterion Type,Labels\n", "f: no keyword sets\n", CampaignResult::kNoKeywordSets, true},
         {"a heading row with own columns without --header", Options("phrase"), "Keyword 1\tKeyword 2\tMax CPC\n", "",

@@ -51,6 +51,7 @@ LineReader MakeLineReader(ReadFunction read, void* source, char separator);
 ReadLineResult ReadLine(LineReader* reader, char** line, size_t* size);
 
 inline constexpr size_t kMaxFields = 5;  // four keywords and the ad group, without a heading row
+inline constexpr size_t kEveryField = static_cast<size_t>(-1);
 
 // A line's fields. Only the first `keep` are kept, so that a line of nothing but separators
 // (an empty spreadsheet row however wide) costs no memory per field; the rest are counted.
@@ -60,7 +61,7 @@ struct LineFields {
     size_t total = 0;                // every field of the line
     size_t firstFilledPastKept = 0;  // the number (from 1) of the first filled field not kept, 0 for none
 
-    // Field `index` (from 0); empty when the line has no such field.
+    // Field `index` (from 0); empty when the line has no such field (or the index is kEveryField).
     std::string_view Field(size_t index) const { return index < kept.count ? kept.items[index] : std::string_view(); }
 };
 
