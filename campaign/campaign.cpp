@@ -581,26 +581,23 @@ bool ReadHeadings(Writer* w, const LineFields& headings, size_t line) {
         const HeadingFault& fault = faults.items[f];
         w->invalid = true;
         if (!StartLineMessage(w, line, Severity::kInvalidLine)) continue;
-        switch (fault.kind) {
-            case HeadingFault::kRepeated:
-                Add(w, "column ");
-                AddNumber(w, fault.column + 1);
-                Add(w, " has the same heading as column ");
-                AddNumber(w, fault.firstColumn + 1);
-                Add(w, " (\"");
-                AddQuoted(w, headings.Field(fault.column));
-                Add(w, "\")");
-                break;
-            case HeadingFault::kOutputColumn:
-                Add(w, "column ");
-                AddNumber(w, fault.column + 1);
-                Add(w, " is headed \"");
-                AddQuoted(w, headings.Field(fault.column));
-                Add(w, "\", a column the output writes itself");
-                break;
-            case HeadingFault::kNoKeyword1: Add(w, "no column is headed \"Keyword 1\""); break;
-            case HeadingFault::kNoKeyword2: Add(w, "no column is headed \"Keyword 2\""); break;
+        if (fault.kind == HeadingFault::kNoKeyword1 || fault.kind == HeadingFault::kNoKeyword2) {
+            Add(w, fault.kind == HeadingFault::kNoKeyword1 ? "no column is headed \"Keyword 1\""
+                                                           : "no column is headed \"Keyword 2\"");
+            SendMessage(w);
+            continue;
         }
+        Add(w, "column ");
+        AddNumber(w, fault.column + 1);
+        if (fault.kind == HeadingFault::kRepeated) {
+            Add(w, " has the same heading as column ");
+            AddNumber(w, fault.firstColumn + 1);
+            Add(w, " (\"");
+        } else {
+            Add(w, " is headed \"");
+        }
+        AddQuoted(w, headings.Field(fault.column));
+        Add(w, fault.kind == HeadingFault::kRepeated ? "\")" : "\", a column the output writes itself");
         SendMessage(w);
     }
     bool usable = faults.count == 0;
