@@ -7,6 +7,7 @@
 #include "campaign/keyword_file.h"
 #include "campaign/keyword_limits.h"
 #include "campaign/message_text.h"
+#include "campaign/sheet_columns.h"
 #include "campaign/text_encoding.h"
 #include "campaign/word_lists.h"
 #include "generator/permutation_text.h"
@@ -58,14 +59,22 @@ struct MessageLog {
     size_t hiddenInvalidLines = 0;
     size_t hiddenWarnings = 0;
     size_t lastHiddenInvalidLine = kNoLine;  // a line with several errors counts once
-    Text formulaName;       // the ad group last warned about as a formula
+    Text formulaAdGroup;    // the ad group last warned about as a formula
+    Text formulaCampaign;   // the same for a campaign from the Campaign column
+};
+
+// Whether the file was read with the wrong separator: every line lacks keyword 2, and its
+// fields hold commas or semicolons but no tabs.
+struct SeparatorEvidence {
+    bool otherLine = false;  // a line with keyword 2, a line that could not be split, or a tab
+    size_t withCommas = 0, withSemicolons = 0;
 };
 
 enum class Severity { kInvalidLine, kWarning };
 
 struct Writer {
     Writer(const CampaignOptions& runOptions, OutputSink runOutput, MessageSink runMessages)
-        : options(runOptions), output(runOutput), messages(runMessages) {}
+        : options(runOptions), output(runOutput), messages(runMessages), campaignColumn(runOptions.hasCampaign) {}
 
     const CampaignOptions& options;
     OutputSink output;
@@ -75,8 +84,14 @@ struct Writer {
     bool stopped = false;      // the sink refused bytes, or memory ran out
     bool outOfMemory = false;
     bool invalid = false;      // invalid input or a limit under strict: nothing more is written
+    bool outputStarted = false;
+    SheetColumns columns;
+    bool campaignColumn;  // CSV rows start with the campaign
+    Text ownHeadings;     // the user's own columns' headings, each after a comma, as CSV fields
     // Reused from set to set, so that a set allocates nothing once they have grown.
     Text rowStart, rowFinish, escaped[4], adGroup;
+    Text ownCells;        // the line's cells of the user's own columns, as ownHeadings
+    SeparatorEvidence separatorEvidence;
     WrittenPhrases written;  // for unique
     MessageLog log;
 };
@@ -219,26 +234,32 @@ void AddControlCharacter(Writer* w, uint32_t character) {
     Add(w, ")");
 }
 
-// False, with one message, when one of the keywords or the ad group (the fifth field) holds a
-// control character.
-bool CheckControlCharacters(Writer* w, const std::string_view* fields, size_t count, size_t line) {
-    for (size_t f = 0; f < count; ++f) {
-        const uint32_t character = FirstControlCharacter(fields[f]);
-        if (character == kNoControlCharacter) continue;
-        w->invalid = true;
-        if (StartLineMessage(w, line, Severity::kInvalidLine)) {
-            if (f < 4) {
-                Add(w, "keyword ");
-                AddNumber(w, f + 1);
-            } else {
-                Add(w, "the ad group");
-            }
-            AddControlCharacter(w, character);
-            SendMessage(w);
-        }
-        return false;
+// What a cell is in messages.
+enum class CellKind { kKeyword, kAdGroup, kCampaign, kOwnColumn, kHeading };
+
+// The message "FILE:LINE: keyword 2 holds a control character (U+001B)". `number` counts
+// keywords and columns from 1.
+void ReportControlCharacter(Writer* w, uint32_t character, size_t line, CellKind kind, size_t number) {
+    w->invalid = true;
+    if (!StartLineMessage(w, line, Severity::kInvalidLine)) return;
+    switch (kind) {
+        case CellKind::kKeyword: Add(w, "keyword "); break;
+        case CellKind::kAdGroup: Add(w, "the ad group"); break;
+        case CellKind::kCampaign: Add(w, "the campaign"); break;
+        case CellKind::kOwnColumn: Add(w, "column "); break;
+        case CellKind::kHeading: Add(w, "the heading of column "); break;
     }
-    return true;
+    if (number != 0) AddNumber(w, number);
+    AddControlCharacter(w, character);
+    SendMessage(w);
+}
+
+// False, with that message, when the cell holds a control character.
+bool CheckCell(Writer* w, std::string_view cell, size_t line, CellKind kind, size_t number = 0) {
+    const uint32_t character = FirstControlCharacter(cell);
+    if (character == kNoControlCharacter) return true;
+    ReportControlCharacter(w, character, line, kind, number);
+    return false;
 }
 
 // Google Ads Editor needs the names as they are, but a spreadsheet opening the CSV would run
@@ -257,17 +278,16 @@ void AddFormulaWarning(Writer* w, std::string_view what, std::string_view name) 
     Add(w, ", so a spreadsheet opening the file would take it for a formula");
 }
 
-// Once for each ad group while its lines follow each other (other names between them do not
-// count): remembering every name ever warned about would grow with the file.
-void CheckAdGroupName(Writer* w, std::string_view adGroup, size_t line) {
-    MessageLog& log = w->log;
-    if (!LooksLikeFormula(adGroup) || log.formulaName.View() == adGroup) return;
-    if (!log.formulaName.Assign(adGroup)) {
+// Once for each ad group or campaign while its lines follow each other (other names between
+// them do not count): remembering every name ever warned about would grow with the file.
+void CheckName(Writer* w, std::string_view what, std::string_view name, Text* lastWarned, size_t line) {
+    if (!LooksLikeFormula(name) || lastWarned->View() == name) return;
+    if (!lastWarned->Assign(name)) {
         RunOutOfMemory(w);
         return;
     }
     if (!StartLineMessage(w, line, Severity::kWarning)) return;
-    AddFormulaWarning(w, "the ad group", adGroup);
+    AddFormulaWarning(w, what, name);
     SendMessage(w);
 }
 
@@ -422,14 +442,14 @@ void WriteLines(Writer* w, const KeywordList& keywords, int keywordCount, LineMa
     }
 }
 
-// One row per phrase: [Campaign,]Ad group,Keyword,Criterion Type. The keyword is the phrase
-// without marks, so the rows are the builder's lines with the row's other fields as the line
-// start and finish.
-void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view adGroup,
-                  LineMask lines) {
+// One row per phrase: [Campaign,]Ad group,Keyword,Criterion Type[,the user's own columns]. The
+// keyword is the phrase without marks, so the rows are the builder's lines with the row's other
+// fields as the line start and finish.
+void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view campaign,
+                  std::string_view adGroup, LineMask lines) {
     Text& start = w->rowStart;
     start.Resize(0);
-    bool built = !w->options.hasCampaign || (AppendCsvField(&start, w->options.campaign) && start.Append(","));
+    bool built = !w->campaignColumn || (AppendCsvField(&start, campaign) && start.Append(","));
     built = built && AppendCsvField(&start, adGroup) && start.Append(",");
 
     bool quoted = false;
@@ -454,7 +474,8 @@ void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std:
         Text& finish = w->rowFinish;
         finish.Resize(0);
         if (!finish.Append(quoted ? "\"," : ",") ||
-            !finish.Append(w->options.negative ? style.negativeCriterion : style.criterion)) {
+            !finish.Append(w->options.negative ? style.negativeCriterion : style.criterion) ||
+            !finish.Append(w->ownCells.View())) {
             RunOutOfMemory(w);
             return;
         }
@@ -463,7 +484,8 @@ void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std:
 }
 
 // Checks one keyword set and writes its phrases in every match type.
-void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view adGroup, size_t line) {
+void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view campaign,
+              std::string_view adGroup, size_t line) {
     const bool needsAdGroup = w->options.unique || w->options.format == OutputFormat::kCsv;
     if (adGroup.empty() && needsAdGroup) {
         Text& joined = w->adGroup;
@@ -476,14 +498,13 @@ void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::str
         }
         adGroup = joined.View();
     }
-    if (w->options.format == OutputFormat::kCsv) CheckAdGroupName(w, adGroup, line);
+    if (w->options.format == OutputFormat::kCsv) CheckName(w, "the ad group", adGroup, &w->log.formulaAdGroup, line);
     LineMask lines = kAllLines;
-    const std::string_view campaign = w->options.hasCampaign ? w->options.campaign : std::string_view();
     if (w->options.unique && !KeepNewLines(w, campaign, adGroup, keywords, keywordCount, &lines)) return;
     CheckPhrases(w, keywords, keywordCount, lines, line);
     if (w->invalid) return;
     if (w->options.format == OutputFormat::kCsv) {
-        WriteCsvRows(w, keywords, keywordCount, adGroup, lines);
+        WriteCsvRows(w, keywords, keywordCount, campaign, adGroup, lines);
         return;
     }
     for (size_t t = 0; t < w->options.matchTypes.count; ++t) {
@@ -498,11 +519,12 @@ const char* MissingKeywordMessage(const std::string_view fields[4]) {
 }
 
 // One line's fields, or the arguments: every keyword set they stand for.
-void WriteFields(Writer* w, const std::string_view fields[4], std::string_view adGroup, size_t line) {
+void WriteFields(Writer* w, const std::string_view fields[4], std::string_view campaign, std::string_view adGroup,
+                 size_t line) {
     KeywordList keywords{{fields[0], fields[1], fields[2], fields[3]}};
     const int keywordCount = CountKeywords(keywords);
     if (!w->options.mix) {
-        WriteSet(w, keywords, keywordCount, adGroup, line);
+        WriteSet(w, keywords, keywordCount, campaign, adGroup, line);
         return;
     }
     WordListOdometer odometer;
@@ -524,16 +546,18 @@ void WriteFields(Writer* w, const std::string_view fields[4], std::string_view a
     }
     do {
         for (int k = 0; k < keywordCount; ++k) keywords.words[k] = odometer.current[k];
-        WriteSet(w, keywords, keywordCount, adGroup, line);
+        WriteSet(w, keywords, keywordCount, campaign, adGroup, line);
     } while (!w->stopped && NextCombination(&odometer));
 }
 
 bool StartOutput(Writer* w) {
+    w->outputStarted = true;
     if (!w->buffer.Resize(kOutputBufferSize)) return RunOutOfMemory(w);
     if (w->options.byteOrderMark) Put(w, kByteOrderMark);
     if (w->options.format != OutputFormat::kCsv) return true;
-    if (w->options.hasCampaign) Put(w, "Campaign,");
+    if (w->campaignColumn) Put(w, "Campaign,");
     Put(w, "Ad group,Keyword,Criterion Type");
+    Put(w, w->ownHeadings.View());
     Put(w, w->options.lineEnd);
     return !w->stopped;
 }
@@ -546,6 +570,133 @@ CampaignResult Finish(Writer* w, CampaignResult ending = CampaignResult::kWritte
     if (w->stopped) return CampaignResult::kOutputStopped;
     if (ending == CampaignResult::kReadFailed) return ending;
     return w->invalid ? CampaignResult::kInvalidInput : ending;
+}
+
+// The heading row: which column holds what, and the CSV heading row's own columns. False, with
+// a message for each fault, when the lines cannot be read by it.
+bool ReadHeadings(Writer* w, const LineFields& headings, size_t line) {
+    OwnedArray<HeadingFault> faults;
+    if (!ReadHeadingRow(headings, &w->columns, &faults)) return RunOutOfMemory(w);
+    for (size_t f = 0; f < faults.count; ++f) {
+        const HeadingFault& fault = faults.items[f];
+        w->invalid = true;
+        if (!StartLineMessage(w, line, Severity::kInvalidLine)) continue;
+        if (fault.kind == HeadingFault::kNoKeyword1 || fault.kind == HeadingFault::kNoKeyword2) {
+            Add(w, fault.kind == HeadingFault::kNoKeyword1 ? "no column is headed \"Keyword 1\""
+                                                           : "no column is headed \"Keyword 2\"");
+            SendMessage(w);
+            continue;
+        }
+        Add(w, "column ");
+        AddNumber(w, fault.column + 1);
+        if (fault.kind == HeadingFault::kRepeated) {
+            Add(w, " has the same heading as column ");
+            AddNumber(w, fault.firstColumn + 1);
+            Add(w, " (\"");
+        } else {
+            Add(w, " is headed \"");
+        }
+        AddQuoted(w, headings.Field(fault.column));
+        Add(w, fault.kind == HeadingFault::kRepeated ? "\")" : "\", a column the output writes itself");
+        SendMessage(w);
+    }
+    bool usable = faults.count == 0;
+    for (size_t o = 0; o < w->columns.own.count; ++o) {
+        const size_t column = w->columns.own.items[o];
+        const std::string_view heading = TrimmedHeading(headings.Field(column));
+        usable = CheckCell(w, heading, line, CellKind::kHeading, column + 1) && usable;
+        if (!w->ownHeadings.Append(",") || !AppendCsvField(&w->ownHeadings, heading)) return RunOutOfMemory(w);
+    }
+    w->campaignColumn = w->campaignColumn || w->columns.campaign != kNoColumn;
+    return usable;
+}
+
+// A line that lacks keyword 2 may have been split with the wrong separator.
+void NoteSeparatorEvidence(Writer* w, const LineFields& fields, bool lacksKeyword2) {
+    SeparatorEvidence& evidence = w->separatorEvidence;
+    bool commas = false, semicolons = false;
+    for (size_t f = 0; f < fields.kept.count && lacksKeyword2; ++f) {
+        const std::string_view field = fields.kept.items[f];
+        commas = commas || field.find(',') != std::string_view::npos;
+        semicolons = semicolons || field.find(';') != std::string_view::npos;
+        evidence.otherLine = evidence.otherLine || field.find(kTab) != std::string_view::npos;
+    }
+    const bool tabs = FieldSeparator(w->options.inputFormat, w->options.csvSeparator) == kTab && fields.total > 1;
+    evidence.otherLine = evidence.otherLine || !lacksKeyword2 || tabs;
+    evidence.withCommas += commas;
+    evidence.withSemicolons += semicolons;
+}
+
+// "FILE: no line has a keyword 2, and the lines hold semicolons: if they separate the columns,
+// give --input-format csv --separator ';'". Semicolons first: in a file separated by them,
+// commas stand in numbers (0,50).
+void ReportSeparatorHint(Writer* w) {
+    const SeparatorEvidence& evidence = w->separatorEvidence;
+    if (evidence.otherLine || w->stopped) return;
+    const char separator = FieldSeparator(w->options.inputFormat, w->options.csvSeparator);
+    const bool semicolons = evidence.withSemicolons > 0 && evidence.withSemicolons >= evidence.withCommas &&
+                            separator != ';';
+    if (!semicolons && (evidence.withCommas == 0 || separator == ',')) return;
+    StartMessage(w);
+    Add(w, w->log.source.View());
+    Add(w, semicolons ? ": no line has a keyword 2, and the lines hold semicolons: if they separate the columns, "
+                      : ": no line has a keyword 2, and the lines hold commas: if they separate the columns, ");
+    Add(w, semicolons ? w->options.controlNames.semicolons : w->options.controlNames.commas);
+    SendMessage(w);
+}
+
+// One line of keyword sets, split: its checks, then its sets.
+void WriteSetLine(Writer* w, const LineFields& fields, size_t line) {
+    const SheetColumns& columns = w->columns;
+    std::string_view keywords[4];
+    for (int k = 0; k < 4; ++k) keywords[k] = fields.Field(columns.keyword[k]);
+    if (!w->separatorEvidence.otherLine) NoteSeparatorEvidence(w, fields, !keywords[0].empty() && keywords[1].empty());
+    if (fields.total > columns.count) {
+        ReportInvalidLine(w, line, w->options.header ? "more fields than headings" : "more than five fields");
+        return;
+    }
+    for (size_t u = 0; u < columns.unnamed.count; ++u) {
+        const size_t column = columns.unnamed.items[u];
+        if (fields.Field(column).empty()) continue;
+        w->invalid = true;
+        if (StartLineMessage(w, line, Severity::kInvalidLine)) {
+            Add(w, "a value in column ");
+            AddNumber(w, column + 1);
+            Add(w, ", which has no heading");
+            SendMessage(w);
+        }
+        return;
+    }
+    const std::string_view adGroup = fields.Field(columns.adGroup);
+    const std::string_view campaignCell = fields.Field(columns.campaign);
+    const std::string_view cells[] = {keywords[0], keywords[1], keywords[2], keywords[3], adGroup, campaignCell};
+    for (size_t c = 0; c < 6; ++c) {
+        const uint32_t character = FirstControlCharacter(cells[c]);
+        if (character == kNoControlCharacter) continue;
+        const CellKind kind = c < 4 ? CellKind::kKeyword : c == 4 ? CellKind::kAdGroup : CellKind::kCampaign;
+        ReportControlCharacter(w, character, line, kind, c < 4 ? c + 1 : 0);
+        return;
+    }
+    for (size_t o = 0; o < columns.own.count; ++o) {
+        const size_t column = columns.own.items[o];
+        if (!CheckCell(w, fields.Field(column), line, CellKind::kOwnColumn, column + 1)) return;
+    }
+    if (const char* missing = MissingKeywordMessage(keywords)) {
+        ReportInvalidLine(w, line, missing);
+        return;
+    }
+    const bool csv = w->options.format == OutputFormat::kCsv;
+    if (csv) CheckName(w, "the campaign", campaignCell, &w->log.formulaCampaign, line);
+    std::string_view campaign = campaignCell;
+    if (campaign.empty() && w->options.hasCampaign) campaign = w->options.campaign;
+    if (columns.own.count > 0) w->ownCells.Resize(0);
+    for (size_t o = 0; o < columns.own.count && csv; ++o) {
+        if (!w->ownCells.Append(",") || !AppendCsvField(&w->ownCells, fields.Field(columns.own.items[o]))) {
+            RunOutOfMemory(w);
+            return;
+        }
+    }
+    WriteFields(w, keywords, campaign, adGroup, line);
 }
 
 }  // namespace
@@ -608,15 +759,22 @@ CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunctio
         return Finish(&w, CampaignResult::kInvalidInput);
     }
     CheckCampaignName(&w);
-    if (!StartOutput(&w)) return Finish(&w);
-    LineReader reader = MakeLineReader(ReadDecoded, &decoder, options.inputFormat);
-    bool anyLine = false;  // other than an empty one
+    // With a heading row, the CSV heading row waits for it.
+    if (!options.header && !StartOutput(&w)) return Finish(&w);
+    LineReader reader = MakeLineReader(ReadDecoded, &decoder, FieldSeparator(options.inputFormat, options.csvSeparator));
+    LineFields fields;
+    bool firstLine = true;  // other than an empty one
+    bool anyLine = false;   // of keyword sets, other than an empty one
     while (!w.stopped) {
         char* bytes;
         size_t size;
         const ReadLineResult result = ReadLine(&reader, &bytes, &size);
-        if (result == ReadLineResult::kEnd && anyLine) return Finish(&w);
         if (result == ReadLineResult::kEnd) {
+            if (!w.outputStarted && !StartOutput(&w)) return Finish(&w);
+            if (anyLine) {
+                ReportSeparatorHint(&w);
+                return Finish(&w);
+            }
             StartMessage(&w);
             Add(&w, w.log.source.View());
             Add(&w, ": no keyword sets");
@@ -639,20 +797,47 @@ CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunctio
         if (!KeepsBytesAsTheyAre(decoder) && RestoreReplacementCharacters(bytes, size)) {
             ReportLine(&w, line, Severity::kWarning, kBrokenUtf16);
         }
-        LineFields fields;
-        if (const char* reason = SplitFields(bytes, size, options.inputFormat, &fields)) {
-            anyLine = true;
+        // The first line is kept whole: it may name the columns.
+        fields.keep = firstLine ? kEveryField : w.columns.count;
+        if (const char* reason = SplitFields(bytes, size, reader.separator, &fields)) {
+            if (reason == kNoMemoryForFields) {
+                RunOutOfMemory(&w);
+                break;
+            }
+            w.separatorEvidence.otherLine = true;
             ReportInvalidLine(&w, line, reason);
+            // Without its heading row, no line of a sheet can be read.
+            if (firstLine && options.header) return Finish(&w);
+            firstLine = false;
+            anyLine = true;
             continue;
         }
         if (AllFieldsEmpty(fields)) continue;
-        anyLine = true;
-        if (!CheckControlCharacters(&w, fields.fields, fields.count, line)) continue;
-        if (const char* missing = MissingKeywordMessage(fields.fields)) {
-            ReportInvalidLine(&w, line, missing);
+        if (firstLine && options.header) {
+            firstLine = false;
+            if (!ReadHeadings(&w, fields, line)) {
+                // Lacking a keyword column, the separator may be the fault.
+                NoteSeparatorEvidence(&w, fields, w.columns.keyword[1] == kNoColumn);
+                ReportSeparatorHint(&w);
+                return Finish(&w);
+            }
+            if (!StartOutput(&w)) break;
             continue;
         }
-        WriteFields(&w, fields.fields, fields.fields[4], line);
+        anyLine = true;
+        if (firstLine && FieldsNameColumns(fields)) {
+            firstLine = false;
+            w.separatorEvidence.otherLine = true;
+            w.invalid = true;
+            if (StartLineMessage(&w, line, Severity::kInvalidLine)) {
+                Add(&w, "this line names columns; ");
+                Add(&w, options.controlNames.header);
+                SendMessage(&w);
+            }
+            continue;
+        }
+        firstLine = false;
+        WriteSetLine(&w, fields, line);
     }
     return Finish(&w);
 }
@@ -663,7 +848,11 @@ CampaignResult WriteCampaignFromKeywords(const CampaignOptions& options, const s
     if (!w.log.source.Assign("arguments")) return CampaignResult::kOutOfMemory;
     // Before anything is written; a missing keyword as the window says it.
     CheckCampaignName(&w);
-    if (CheckControlCharacters(&w, keywords, 4, kArguments)) {
+    bool controlCharacter = false;
+    for (int k = 0; k < 4 && !controlCharacter; ++k) {
+        controlCharacter = !CheckCell(&w, keywords[k], kArguments, CellKind::kKeyword, static_cast<size_t>(k) + 1);
+    }
+    if (!controlCharacter) {
         if (const char* missing = MissingKeywordMessage(keywords)) {
             w.invalid = true;
             StartMessage(&w);
@@ -671,6 +860,22 @@ CampaignResult WriteCampaignFromKeywords(const CampaignOptions& options, const s
             SendMessage(&w);
         }
     }
-    if (!w.invalid && StartOutput(&w)) WriteFields(&w, keywords, {}, kArguments);
+    const std::string_view campaign = options.hasCampaign ? options.campaign : std::string_view();
+    if (!w.invalid && StartOutput(&w)) WriteFields(&w, keywords, campaign, {}, kArguments);
     return Finish(&w);
+}
+
+bool InputStartsWithHeadings(const CampaignOptions& options, ReadFunction read, void* source) {
+    DecodingReader decoder = MakeDecodingReader(read, source, options.inputEncoding);
+    StartDecoding(&decoder);
+    LineReader reader = MakeLineReader(ReadDecoded, &decoder, FieldSeparator(options.inputFormat, options.csvSeparator));
+    LineFields fields;
+    fields.keep = kEveryField;
+    char* bytes;
+    size_t size;
+    while (ReadLine(&reader, &bytes, &size) == ReadLineResult::kLine) {
+        if (SplitFields(bytes, size, reader.separator, &fields)) return false;
+        if (!AllFieldsEmpty(fields)) return FieldsNameColumns(fields);
+    }
+    return false;
 }

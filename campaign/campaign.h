@@ -35,6 +35,12 @@ struct ControlNames {
     // Ends "FILE: not a text file (a NUL byte at offset N; ...)" when the NULs stand at every
     // other byte.
     std::string_view utf16 = "it may be UTF-16 without a byte-order mark: try --input-encoding utf-16le or utf-16be";
+    // Ends "FILE:1: this line names columns; ...".
+    std::string_view header = "give --header to read it as headings";
+    // End "FILE: no line has a keyword 2, and the lines hold commas: if they separate the
+    // columns, ..." (and the same with semicolons).
+    std::string_view commas = "give --input-format csv";
+    std::string_view semicolons = "give --input-format csv --separator ';'";
 };
 
 struct CampaignOptions {
@@ -42,13 +48,17 @@ struct CampaignOptions {
     bool includeSubsets = false;
     OutputFormat format = OutputFormat::kText;
     InputFormat inputFormat = InputFormat::kTsv;
+    char csvSeparator = ',';     // InputFormat::kCsv: ',' or ';'
     InputEncoding inputEncoding = InputEncoding::kAuto;
+    bool header = false;         // the first line names the columns
     bool negative = false;       // CSV rows of negative keywords
     bool mix = false;            // "|" in a keyword separates alternatives
     bool unique = false;         // a phrase already written for the ad group is left out
     bool strict = false;         // a phrase over Google Ads' limits is an error
     bool byteOrderMark = false;  // the output starts with a UTF-8 byte-order mark
-    bool hasCampaign = false;    // CSV: a leading Campaign column holding `campaign`
+    // CSV: a leading Campaign column holding `campaign`, on the rows of lines whose Campaign
+    // column is empty (or on every row, without the column).
+    bool hasCampaign = false;
     std::string_view campaign;
     std::string_view lineEnd = "\n";
     // Messages about lines shown before the rest are only counted; 0 shows every one.
@@ -82,6 +92,8 @@ enum class CampaignResult {
 };
 
 // Every line of a keyword file: `inputName` names the lines in messages ("FILE:LINE").
+// With `header`, the first line names the columns (any order): Keyword 1 to Keyword 4, Ad group,
+// Campaign, and columns of the user's own, whose cells follow the engine's on every CSV row.
 // After an invalid line the remaining lines are still checked and reported, but nothing more
 // is written.
 CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunction read, void* source,
@@ -90,3 +102,9 @@ CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunctio
 // One keyword set given as four keywords (missing ones empty), named "arguments" in messages.
 CampaignResult WriteCampaignFromKeywords(const CampaignOptions& options, const std::string_view keywords[4],
                                          OutputSink output, MessageSink messages);
+
+// Whether the input's first line (empty ones skipped), read as the options say, names columns as
+// a heading row does: it holds the headings Keyword 1 and Keyword 2, or at least two filled
+// fields and every one Keyword 1 to Keyword 4, Ad group or Campaign (compared as headings are). Without `header` such a line is an invalid line, so that a
+// front end can offer to read it as headings.
+bool InputStartsWithHeadings(const CampaignOptions& options, ReadFunction read, void* source);

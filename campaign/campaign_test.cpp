@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "campaign/csv_field.h"
 #include "campaign/duplicates.h"
 #include "campaign/keyword_file.h"
 #include "campaign/keyword_limits.h"
+#include "campaign/message_text.h"
 #include "campaign/text_encoding.h"
 #include "tests/support/rationed_text_memory.h"
 
@@ -21,10 +23,10 @@ namespace {
 // The fields of one line, unquoted, as strings.
 std::vector<std::string> Fields(std::string line, InputFormat format, const char** reason = nullptr) {
     LineFields fields;
-    const char* problem = SplitFields(&line[0], line.size(), format, &fields);
+    const char* problem = SplitFields(&line[0], line.size(), FieldSeparator(format, ','), &fields);
     if (reason) *reason = problem;
     if (problem) return {};
-    return std::vector<std::string>(fields.fields, fields.fields + fields.count);
+    return std::vector<std::string>(fields.kept.items, fields.kept.items + fields.kept.count);
 }
 
 const char* Problem(const std::string& line, InputFormat format) {
@@ -33,21 +35,31 @@ const char* Problem(const std::string& line, InputFormat format) {
     return reason;
 }
 
+// Fields past the fifth: how many fields in all, and the first filled one past the fifth (the
+// engine reports such lines as more than five fields, or more fields than headings).
+std::pair<size_t, size_t> FieldsPastTheFifth(std::string line, InputFormat format) {
+    LineFields fields;
+    EXPECT_EQ(SplitFields(&line[0], line.size(), FieldSeparator(format, ','), &fields), nullptr);
+    EXPECT_EQ(fields.kept.count, std::min<size_t>(fields.total, kMaxFields));
+    return {fields.total, fields.firstFilledPastKept};
+}
+
 TEST(InputFields, TabSeparatedSplitsOnTabsOnly) {
     EXPECT_EQ(Fields("blue\trunning shoes\t\t\tSpring, \"sale\"", InputFormat::kTsv),
               (std::vector<std::string>{"blue", "running shoes", "", "", "Spring, \"sale\""}));
     EXPECT_EQ(Fields("a\tb", InputFormat::kTsv), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(Fields(" a \t\"b\"\tc\rd", InputFormat::kTsv), (std::vector<std::string>{" a ", "\"b\"", "c\rd"}));
-    EXPECT_STREQ(Problem("a\tb\tc\td\tgroup\textra", InputFormat::kTsv), "more than five fields");
-    EXPECT_STREQ(Problem("a\tb\tc\td\tgroup\t", InputFormat::kTsv), "more than five fields");
+    EXPECT_EQ(FieldsPastTheFifth("a\tb\tc\td\tgroup\textra", InputFormat::kTsv), std::make_pair(size_t{6}, size_t{6}));
+    EXPECT_EQ(FieldsPastTheFifth("a\tb\tc\td\tgroup\t", InputFormat::kTsv), std::make_pair(size_t{6}, size_t{0}));
+    EXPECT_EQ(FieldsPastTheFifth("a\tb\tc\td\tgroup\t\tx\ty", InputFormat::kTsv), std::make_pair(size_t{8}, size_t{7}));
 
     // An empty spreadsheet row, however wide, is empty.
     LineFields fields;
     std::string row = "\t\t\t\t\t\t\t";
-    EXPECT_EQ(SplitFields(&row[0], row.size(), InputFormat::kTsv, &fields), nullptr);
+    EXPECT_EQ(SplitFields(&row[0], row.size(), kTab, &fields), nullptr);
     EXPECT_TRUE(AllFieldsEmpty(fields));
     std::string empty;
-    EXPECT_EQ(SplitFields(&empty[0], 0, InputFormat::kTsv, &fields), nullptr);
+    EXPECT_EQ(SplitFields(&empty[0], 0, kTab, &fields), nullptr);
     EXPECT_TRUE(AllFieldsEmpty(fields));
 }
 
@@ -64,7 +76,7 @@ TEST(InputFields, CommaSeparatedFollowsRfc4180) {
     EXPECT_STREQ(Problem("a,\"b\"\"", InputFormat::kCsv), "a quoted field does not end on its line");
     EXPECT_STREQ(Problem("a,\"b\rc\",d", InputFormat::kCsv), "a quoted field holds a line break");
     EXPECT_STREQ(Problem("a,\"b\"c,d", InputFormat::kCsv), "text after the closing quote of a field");
-    EXPECT_STREQ(Problem("a,b,c,d,e,f", InputFormat::kCsv), "more than five fields");
+    EXPECT_EQ(FieldsPastTheFifth("a,b,c,d,e,f", InputFormat::kCsv), std::make_pair(size_t{6}, size_t{6}));
     EXPECT_EQ(Problem(",,,,,,,,", InputFormat::kCsv), nullptr);
 }
 
@@ -88,7 +100,7 @@ long ReadChunk(void* source, char* into, size_t size) {
 std::vector<std::string> Lines(Chunks* chunks, ReadLineResult* ending = nullptr,
                                InputFormat format = InputFormat::kTsv) {
     DecodingReader decoder = MakeDecodingReader(ReadChunk, chunks, InputEncoding::kAuto);
-    LineReader reader = MakeLineReader(ReadDecoded, &decoder, format);
+    LineReader reader = MakeLineReader(ReadDecoded, &decoder, FieldSeparator(format, ','));
     std::vector<std::string> lines;
     for (;;) {
         char* line;
@@ -556,32 +568,228 @@ TEST(HostileInput, Sets) {
     }
 
     // Memory that runs out anywhere ends the run in that error: never a row or message cut short.
-    const std::string file = "a!\tb\t\t\tG\nc\td\t\t\t" + std::string(5000, 'g') + "\n";
-    const Outcome full = RunFile(file, Csv("=Spring"));
-    ASSERT_EQ(full.result, CampaignResult::kWritten);
-    for (int allowed = 0; allowed < 100; ++allowed) {
-        Outcome run;
-        {
-            RationedTextMemory memory(allowed);
-            run = RunFile(file, Csv("=Spring"));
+    CampaignOptions sheet = Csv("=Spring");
+    sheet.header = true;
+    const struct {
+        std::string file;
+        CampaignOptions options;
+    } files[] = {
+        {"a!\tb\t\t\tG\nc\td\t\t\t" + std::string(5000, 'g') + "\n", Csv("=Spring")},
+        {"Keyword 1\tKeyword 2\tCampaign\tMax CPC\tLabels\na!\tb\t=S\t1\t" + std::string(5000, 'l') + "\n", sheet},
+    };
+    for (const auto& file : files) {
+        const Outcome full = RunFile(file.file, file.options);
+        ASSERT_EQ(full.result, CampaignResult::kWritten);
+        int allowed = 0;
+        for (; allowed < 100; ++allowed) {
+            Outcome run;
+            {
+                RationedTextMemory memory(allowed);
+                run = RunFile(file.file, file.options);
+            }
+            if (run.result == CampaignResult::kWritten) {
+                EXPECT_EQ(run.output, full.output) << allowed << " allocations";
+                EXPECT_EQ(run.messages, full.messages) << allowed << " allocations";
+                break;
+            }
+            EXPECT_EQ(run.result, CampaignResult::kOutOfMemory) << allowed << " allocations";
+            EXPECT_EQ(run.output, "") << allowed << " allocations";
+            EXPECT_EQ(full.messages.compare(0, run.messages.size(), run.messages), 0) << allowed << " allocations";
         }
-        if (run.result == CampaignResult::kWritten) {
-            EXPECT_EQ(run.output, full.output) << allowed << " allocations";
-            EXPECT_EQ(run.messages, full.messages) << allowed << " allocations";
-            return;
-        }
-        EXPECT_EQ(run.result, CampaignResult::kOutOfMemory) << allowed << " allocations";
-        EXPECT_EQ(run.output, "") << allowed << " allocations";
-        EXPECT_EQ(full.messages.compare(0, run.messages.size(), run.messages), 0) << allowed << " allocations";
+        EXPECT_LT(allowed, 100) << "100 allocations were not enough";
     }
-    ADD_FAILURE() << "100 allocations were not enough";
+}
+
+CampaignOptions Sheet(OutputFormat format = OutputFormat::kCsv, const char* matchTypes = "phrase") {
+    CampaignOptions options = Options(matchTypes, format);
+    options.header = true;
+    return options;
+}
+
+CampaignOptions WithCampaign(CampaignOptions options, const char* campaign) {
+    options.hasCampaign = true;
+    options.campaign = campaign;
+    return options;
+}
+
+CampaignOptions ReadAs(CampaignOptions options, InputFormat format, char csvSeparator = ',') {
+    options.inputFormat = format;
+    options.csvSeparator = csvSeparator;
+    return options;
+}
+
+CampaignOptions Unique(CampaignOptions options) {
+    options.unique = true;
+    return options;
+}
+
+// Sheets as people keep them: a heading row, a campaign per row, columns of their own,
+// semicolons; and a heading row given without the option that reads it.
+TEST(Sheets, HeadingsAndRows) {
+    const std::string kHeading = "Ad group,Keyword,Criterion Type\n";
+    const std::string kNoKeyword2 = "Need at least two keywords. Enter Keyword 2.\n";
+    const std::string kSemicolonHint =
+        "f: no line has a keyword 2, and the lines hold semicolons: if they separate the columns, "
+        "give --input-format csv --separator ';'\n";
+    const struct {
+        const char* what;
+        CampaignOptions options;
+        std::string input;
+        std::string output;
+        std::string messages;
+        CampaignResult result;
+        bool startsWithHeadings = false;  // InputStartsWithHeadings, for the page's check box
+    } cases[] = {
+        // Without a heading row.
+        {"a heading row without --header", Options("phrase"),
+         "Keyword 1\tKeyword 2\tKeyword 3\tKeyword 4\tAd group\nblue\tshoes\t\t\tG\n", "",
+         "f:1: this line names columns; give --header to read it as headings\n", CampaignResult::kInvalidInput, true},
+        {"headings after empty lines, spelled every way, with empty trailing fields", ReadAs(Csv(), InputFormat::kCsv),
+         "\n,\nkeyword1,KEYWORD_2,Ad-Group,campaign,,\nblue,shoes\n", kHeading,
+         "f:3: this line names columns; give --header to read it as headings\n", CampaignResult::kInvalidInput, true},
+        {"a first line of one heading is a keyword set", Options("phrase"), "Campaign\tshoes\n",
+         "\"Campaign shoes\"\n\"shoes Campaign\"\n", "", CampaignResult::kWritten},
+        {"a heading row only on the first line", Options("phrase"), "a\tb\nKeyword 1\tKeyword 2\n",
+         "\"a b\"\n\"b a\"\n\"Keyword 1 Keyword 2\"\n\"Keyword 2 Keyword 1\"\n", "", CampaignResult::kWritten},
+        {"more than five fields, tsv", Options("phrase"), "a\tb\tc\td\tgroup\textra\na\tb\tc\td\tgroup\t\n", "",
+         "f:1: more than five fields\nf:2: more than five fields\n", CampaignResult::kInvalidInput},
+        {"more than five fields, csv", CsvInput(), "a,b,c,d,e,f\n", "", "f:1: more than five fields\n",
+         CampaignResult::kInvalidInput},
+
+        // The heading row.
+        {"any order, every spelling", Sheet(), "Ad group\tKEYWORD_2\tkeyword1\nG\tshoes\tblue\n",
+         kHeading + "G,blue shoes,Phrase\nG,shoes blue,Phrase\n", "", CampaignResult::kWritten, true},
+        {"keyword 3 and 4 by heading; keyword 4 counts only after keyword 3", Sheet(OutputFormat::kText, "exact"),
+         "Keyword 4\tKeyword 3\tKeyword 2\tKeyword 1\nx\t\tb\ta\n\tshoes\trunning\tblue\n",
+         "[a b]\n[b a]\n[blue running shoes]\n[blue shoes running]\n[shoes blue running]\n[shoes running blue]\n"
+         "[running shoes blue]\n[running blue shoes]\n",
+         "", CampaignResult::kWritten, true},
+        {"no Keyword 2 heading", Sheet(), "Keyword 1\tAd group\na\tG\n", "",
+         "f:1: no column is headed \"Keyword 2\"\n", CampaignResult::kInvalidInput, true},
+        {"a heading written twice", Sheet(), "Keyword 1\tKeyword 2\tMax CPC\tkeyword1\tmax_cpc\na\tb\t1\tc\t2\n",
+         "",
+         "f:1: column 4 has the same heading as column 1 (\"keyword1\")\n"
+         "f:1: column 5 has the same heading as column 3 (\"max_cpc\")\n",
+         CampaignResult::kInvalidInput, true},
+        {"headings of the output's own columns", Sheet(), "Keyword 1\tKeyword 2\tKeyword\tCriterion_Type\n", "",
+         "f:1: column 3 is headed \"Keyword\", a column the output writes itself\n"
+         "f:1: column 4 is headed \"Criterion_Type\", a column the output writes itself\n",
+         CampaignResult::kInvalidInput, true},
+        {"a heading with a control character", Sheet(), "Keyword 1\tKeyword 2\tMax\x1B" "CPC\n", "",
+         "f:1: the heading of column 3 holds a control character (U+001B)\n", CampaignResult::kInvalidInput, true},
+        {"more fields than headings", Sheet(), "Keyword 1\tKeyword 2\na\tb\t\nc\td\n", kHeading,
+         "f:2: more fields than headings\n", CampaignResult::kInvalidInput, true},
+        {"a value under a column without heading", Sheet(), "Keyword 1\t\tKeyword 2\na\tx\tb\n", kHeading,
+         "f:2: a value in column 2, which has no heading\n", CampaignResult::kInvalidInput, true},
+        {"empty trailing columns", Sheet(), "Keyword 1\tKeyword 2\t\t\na\tb\t\t\n\t\t\t\n",
+         kHeading + "a b,a b,Phrase\na b,b a,Phrase\n", "", CampaignResult::kWritten, true},
+        {"a heading row that cannot be split", ReadAs(Sheet(), InputFormat::kCsv), "\"Keyword 1,Keyword 2\na,b\n", "",
+         "f:1: a quoted field does not end on its line\n", CampaignResult::kInvalidInput},
+        {"a heading row and nothing else", Sheet(), "Keyword 1\tKeyword 2\tLabels\n",
+         "Ad group,Keyword,Criterion Type,Labels\n", "f: no keyword sets\n", CampaignResult::kNoKeywordSets, true},
+        {"a heading row with own columns without --header", Options("phrase"), "Keyword 1\tKeyword 2\tMax CPC\n", "",
+         "f:1: this line names columns; give --header to read it as headings\n", CampaignResult::kInvalidInput, true},
+
+        // A campaign per row.
+        {"a Campaign column, --campaign filling its empty cells", WithCampaign(Sheet(), "Default"),
+         "Campaign\tKeyword 1\tKeyword 2\nSpring, 2026\ta\tb\n\tc\td\n",
+         "Campaign," + kHeading +
+             "\"Spring, 2026\",a b,a b,Phrase\n\"Spring, 2026\",a b,b a,Phrase\nDefault,c d,c d,Phrase\n"
+             "Default,c d,d c,Phrase\n",
+         "", CampaignResult::kWritten, true},
+        {"a Campaign column alone", Sheet(), "Keyword 1\tKeyword 2\tCampaign\na\tb\t\n",
+         "Campaign," + kHeading + ",a b,a b,Phrase\n,a b,b a,Phrase\n", "", CampaignResult::kWritten, true},
+        {"campaign cells that hold a control character or begin as a formula", Sheet(),
+         "Keyword 1\tKeyword 2\tCampaign\na\tb\t=Spring\nc\td\t=Spring\ne\tf\tS\x7F\n",
+         "Campaign," + kHeading + "=Spring,a b,a b,Phrase\n=Spring,a b,b a,Phrase\n=Spring,c d,c d,Phrase\n"
+             "=Spring,c d,d c,Phrase\n",
+         "f:2: warning: the campaign \"=Spring\" begins with =, so a spreadsheet opening the file would take it for "
+         "a formula\nf:4: the campaign holds a control character (U+007F)\n",
+         CampaignResult::kInvalidInput, true},
+        {"--unique within each campaign's ad group", Unique(Sheet(OutputFormat::kCsv, "exact")),
+         "Campaign\tAd group\tKeyword 1\tKeyword 2\nA\tG\tblue\tshoes\nB\tG\tblue\tshoes\nA\tG\tSHOES\tblue\n"
+         "A\t\tred\tboots\nB\t\tRED\tboots\nB\t\tboots\tred\n",
+         "Campaign," + kHeading +
+             "A,G,blue shoes,Exact\nA,G,shoes blue,Exact\nB,G,blue shoes,Exact\nB,G,shoes blue,Exact\n"
+             "A,red boots,red boots,Exact\nA,red boots,boots red,Exact\n"
+             "B,RED boots,RED boots,Exact\nB,RED boots,boots RED,Exact\n"
+             "B,boots red,boots red,Exact\nB,boots red,red boots,Exact\n",
+         "", CampaignResult::kWritten, true},
+
+        // Columns of the user's own.
+        {"own columns after the engine's, in input order, quoted as CSV needs",
+         Sheet(OutputFormat::kCsv, "exact,broad"),
+         "Keyword 1\t Max CPC \tKeyword 2\tFinal \"URL\"\n"
+         "a\t0,50\tb\thttps://x.test/?q=\"1\"\nc\t\td\t\n",
+         "Ad group,Keyword,Criterion Type,Max CPC,\"Final \"\"URL\"\"\"\n"
+         "a b,a b,Exact,\"0,50\",\"https://x.test/?q=\"\"1\"\"\"\na b,b a,Exact,\"0,50\",\"https://x.test/?q=\"\"1\"\"\"\n"
+         "a b,a b,Broad,\"0,50\",\"https://x.test/?q=\"\"1\"\"\"\na b,b a,Broad,\"0,50\",\"https://x.test/?q=\"\"1\"\"\"\n"
+         "c d,c d,Exact,,\nc d,d c,Exact,,\nc d,c d,Broad,,\nc d,d c,Broad,,\n",
+         "", CampaignResult::kWritten, true},
+        {"own columns in text output", Sheet(OutputFormat::kText), "Labels\tKeyword 1\tKeyword 2\nx\ta\tb\n",
+         "\"a b\"\n\"b a\"\n", "", CampaignResult::kWritten, true},
+        {"an own cell with a control character", Sheet(), "Keyword 1\tKeyword 2\tLabels\na\tb\tx\x07\n",
+         "Ad group,Keyword,Criterion Type,Labels\n", "f:2: column 3 holds a control character (U+0007)\n",
+         CampaignResult::kInvalidInput, true},
+
+        // Semicolons.
+        {"semicolons with quoting", ReadAs(Sheet(), InputFormat::kCsv, ';'),
+         "Keyword 1;Keyword 2;Ad group\nx,y;\"b \"\"c\"\"\";\"G;1\"\n",
+         kHeading + "G;1,\"x,y b \"\"c\"\"\",Phrase\nG;1,\"b \"\"c\"\" x,y\",Phrase\n", "",
+         CampaignResult::kWritten, true},
+        {"semicolons read as tabs", Options("phrase"), "a;b\nshoes;0,50\n", "",
+         "f:1: " + kNoKeyword2 + "f:2: " + kNoKeyword2 + kSemicolonHint, CampaignResult::kInvalidInput},
+        {"semicolons read as commas", CsvInput(), "a;b\n", "", "f:1: " + kNoKeyword2 + kSemicolonHint,
+         CampaignResult::kInvalidInput},
+        {"commas read as tabs", Options("phrase"), "a,b\n", "",
+         "f:1: " + kNoKeyword2 +
+             "f: no line has a keyword 2, and the lines hold commas: if they separate the columns, give "
+             "--input-format csv\n",
+         CampaignResult::kInvalidInput},
+        {"a heading row of semicolons read as tabs", Sheet(), "Keyword 1;Keyword 2\na;b\n", "",
+         "f:1: no column is headed \"Keyword 1\"\nf:1: no column is headed \"Keyword 2\"\n" + kSemicolonHint,
+         CampaignResult::kInvalidInput},
+        {"no hint where a line has keyword 2", Options("phrase"), "a;b\nc\td\n", "",
+         "f:1: " + kNoKeyword2, CampaignResult::kInvalidInput},
+        {"no hint where the lines hold tabs", Options("phrase"), "a;b\t\n", "", "f:1: " + kNoKeyword2,
+         CampaignResult::kInvalidInput},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = RunFile(c.input, c.options);
+        EXPECT_EQ(run.output, c.output) << c.what;
+        EXPECT_EQ(run.messages, c.messages) << c.what;
+        EXPECT_EQ(run.result, c.result) << c.what;
+        Chunks chunks{c.input, 4096};
+        EXPECT_EQ(InputStartsWithHeadings(c.options, ReadChunk, &chunks), c.startsWithHeadings) << c.what;
+    }
+}
+
+// Every cell of every line is searched for control characters, eight bytes at a time where it can:
+// one is found wherever it stands in a short or a long text, and the printable bytes beside it
+// are none.
+TEST(ControlCharacters, FoundWhereverTheyStand) {
+    const struct {
+        std::string character;
+        uint32_t found;
+    } cases[] = {
+        {std::string(1, '\0'), 0}, {"\x1F", 0x1F}, {"\x7F", 0x7F}, {"\xC2\x85", 0x85}, {"\xEF\xBB\xBF", 0xFEFF},
+        {" ", kNoControlCharacter}, {"~", kNoControlCharacter}, {"\xC3\xA9", kNoControlCharacter},
+    };
+    for (const auto& c : cases) {
+        for (size_t before = 0; before < 20; ++before) {
+            for (const size_t after : {size_t{0}, 20 - before}) {
+                const std::string text = std::string(before, 'k') + c.character + std::string(after, '!');
+                EXPECT_EQ(FirstControlCharacter(text), c.found) << before << " bytes before, " << after << " after";
+            }
+        }
+    }
 }
 
 // Bytes the line reader searched for line ends, the file read in 4096-byte pieces.
 size_t BytesSearchedForLineEnds(const std::string& bytes, InputEncoding encoding, InputFormat format) {
     Chunks chunks{bytes, 4096};
     DecodingReader decoder = MakeDecodingReader(ReadChunk, &chunks, encoding);
-    LineReader reader = MakeLineReader(ReadDecoded, &decoder, format);
+    LineReader reader = MakeLineReader(ReadDecoded, &decoder, FieldSeparator(format, ','));
     char* line;
     size_t size;
     while (ReadLine(&reader, &line, &size) == ReadLineResult::kLine) {

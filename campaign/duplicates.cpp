@@ -119,30 +119,6 @@ bool MakeRoom(HashSlots<Slot>* table, uint32_t firstCapacity = 16) {
     return true;
 }
 
-// Room for `count` more items; false when memory cannot be had.
-template <typename Item>
-bool Reserve(Array<Item>* array, size_t count) {
-    if (array->capacity - array->count >= count) return true;
-    size_t capacity = array->capacity ? array->capacity : 16;
-    while (capacity - array->count < count) {
-        if (capacity > SIZE_MAX / 2 / sizeof(Item)) return false;
-        capacity *= 2;
-    }
-    // realloc keeps the pages it has, where a copy would touch them all again.
-    auto* items = static_cast<Item*>(std::realloc(array->items, capacity * sizeof(Item)));
-    if (!items) return false;
-    array->items = items;
-    array->capacity = capacity;
-    return true;
-}
-
-template <typename Item>
-bool Push(Array<Item>* array, const Item& item) {
-    if (!Reserve(array, 1)) return false;
-    array->items[array->count++] = item;
-    return true;
-}
-
 // Sizes in the names and sets: seven bits a byte, the high bit set on all bytes but the last.
 char* PutSize(char* at, size_t size) {
     for (; size >= 0x80; size >>= 7) *at++ = static_cast<char>(size | 0x80);

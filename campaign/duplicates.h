@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "campaign/growing_array.h"
 #include "generator/permutation_text.h"
 #include "support/text.h"
 
@@ -20,13 +21,6 @@ struct ComparableForm {
     Text* out;
     bool afterBlank = false;
     bool Append(std::string_view text);
-};
-
-// A growing array of plain data.
-template <typename Item>
-struct Array {
-    Item* items = nullptr;
-    size_t count = 0, capacity = 0;
 };
 
 // An open-addressing hash table of 32-bit hashes: a slot whose `Occupied` is false is free.

@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+const char kNoMemoryForFields[] = "out of memory";
+
+char FieldSeparator(InputFormat format, char csvSeparator) {
+    return format == InputFormat::kTsv ? kTab : csvSeparator;
+}
+
 bool AllFieldsEmpty(const LineFields& fields) {
-    for (size_t i = 0; i < fields.count; ++i) {
-        if (!fields.fields[i].empty()) return false;
+    for (size_t i = 0; i < fields.kept.count; ++i) {
+        if (!fields.kept.items[i].empty()) return false;
     }
-    return true;
+    return fields.firstFilledPastKept == 0;
 }
 
 namespace {
@@ -28,9 +34,9 @@ size_t FindByte(const char* data, size_t end, char byte, size_t* from, size_t* b
 
 // Where the line that starts at `lineStart` ends (the CR or LF that ends it), or `end` when the
 // bytes so far hold no line end. A CR inside a quoted CSV field is data.
-size_t FindLineEnd(const char* data, size_t lineStart, size_t end, InputFormat format, LineEndSearch* search) {
+size_t FindLineEnd(const char* data, size_t lineStart, size_t end, char separator, LineEndSearch* search) {
     if (lineStart == end) return end;
-    if (format == InputFormat::kTsv) {
+    if (separator == kTab) {
         const size_t lineFeed = FindByte(data, end, '\n', &search->from, &search->bytesSearched);
         return FindByte(data, lineFeed, '\r', &search->carriageReturnFrom, &search->bytesSearched);
     }
@@ -48,7 +54,7 @@ size_t FindLineEnd(const char* data, size_t lineStart, size_t end, InputFormat f
                     break;
                 }
                 [[fallthrough]];
-            case CsvState::kUnquoted: state = c == ',' ? CsvState::kFieldStart : CsvState::kUnquoted; break;
+            case CsvState::kUnquoted: state = c == separator ? CsvState::kFieldStart : CsvState::kUnquoted; break;
         }
     }
     search->bytesSearched += (at < end ? at + 1 : at) - search->from;
@@ -64,38 +70,29 @@ void StartLineSearch(LineEndSearch* search, size_t lineStart) {
     search->csvState = static_cast<unsigned char>(CsvState::kFieldStart);
 }
 
-// Fields past the fifth are counted, not kept: a line of nothing but separators is an empty
-// row of a spreadsheet however wide, and is skipped like any empty line.
-struct FieldCollector {
-    LineFields* fields;
-    bool filledFieldPastFifth = false;
-    size_t total = 0;
-
-    void Add(std::string_view field) {
-        if (total++ < kMaxFields) {
-            fields->fields[fields->count++] = field;
-        } else if (!field.empty()) {
-            filledFieldPastFifth = true;
-        }
+// Keeps the first fields, counts the rest. Null, or kNoMemoryForFields.
+const char* AddField(LineFields* fields, std::string_view field) {
+    ++fields->total;
+    if (fields->kept.count < fields->keep) {
+        if (!Push(&fields->kept, field)) return kNoMemoryForFields;
+    } else if (!field.empty() && fields->firstFilledPastKept == 0) {
+        fields->firstFilledPastKept = fields->total;
     }
-    const char* Finish() const {
-        if (total > kMaxFields && (filledFieldPastFifth || !AllFieldsEmpty(*fields))) return "more than five fields";
-        return nullptr;
-    }
-};
+    return nullptr;
+}
 
-const char* SplitTabSeparated(char* line, size_t size, FieldCollector* fields) {
+const char* SplitTabSeparated(char* line, size_t size, LineFields* fields) {
     size_t start = 0;
     for (;;) {
-        const void* tab = std::memchr(line + start, '\t', size - start);
+        const void* tab = std::memchr(line + start, kTab, size - start);
         const size_t end = tab ? static_cast<size_t>(static_cast<const char*>(tab) - line) : size;
-        fields->Add(std::string_view(line + start, end - start));
-        if (!tab) return fields->Finish();
+        if (const char* problem = AddField(fields, std::string_view(line + start, end - start))) return problem;
+        if (!tab) return nullptr;
         start = end + 1;
     }
 }
 
-const char* SplitCommaSeparated(char* line, size_t size, FieldCollector* fields) {
+const char* SplitCommaSeparated(char* line, size_t size, char separator, LineFields* fields) {
     size_t start = 0;
     for (;;) {
         if (start < size && line[start] == '"') {
@@ -118,34 +115,34 @@ const char* SplitCommaSeparated(char* line, size_t size, FieldCollector* fields)
                 line[write++] = c;
                 ++read;
             }
-            fields->Add(std::string_view(line + start, write - start));
-            if (read == size) return fields->Finish();
-            if (line[read] != ',') return "text after the closing quote of a field";
+            if (const char* problem = AddField(fields, std::string_view(line + start, write - start))) return problem;
+            if (read == size) return nullptr;
+            if (line[read] != separator) return "text after the closing quote of a field";
             start = read + 1;
             continue;
         }
-        const void* comma = std::memchr(line + start, ',', size - start);
-        const size_t end = comma ? static_cast<size_t>(static_cast<const char*>(comma) - line) : size;
-        fields->Add(std::string_view(line + start, end - start));
-        if (!comma) return fields->Finish();
+        const void* next = std::memchr(line + start, separator, size - start);
+        const size_t end = next ? static_cast<size_t>(static_cast<const char*>(next) - line) : size;
+        if (const char* problem = AddField(fields, std::string_view(line + start, end - start))) return problem;
+        if (!next) return nullptr;
         start = end + 1;
     }
 }
 
 }  // namespace
 
-LineReader MakeLineReader(ReadFunction read, void* source, InputFormat format) {
+LineReader MakeLineReader(ReadFunction read, void* source, char separator) {
     LineReader reader;
     reader.read = read;
     reader.source = source;
-    reader.format = format;
+    reader.separator = separator;
     return reader;
 }
 
 ReadLineResult ReadLine(LineReader* reader, char** line, size_t* size) {
     for (;;) {
         char* data = reader->buffer.MutableData();
-        const size_t lineEnd = FindLineEnd(data, reader->lineStart, reader->filled, reader->format, &reader->search);
+        const size_t lineEnd = FindLineEnd(data, reader->lineStart, reader->filled, reader->separator, &reader->search);
         const bool found = lineEnd < reader->filled;
         const bool crLf = found && data[lineEnd] == '\r' && lineEnd + 1 < reader->filled && data[lineEnd + 1] == '\n';
         // A CR as the last byte so far may be the first half of a CR LF.
@@ -181,10 +178,10 @@ ReadLineResult ReadLine(LineReader* reader, char** line, size_t* size) {
     }
 }
 
-const char* SplitFields(char* line, size_t size, InputFormat format, LineFields* fields) {
-    *fields = LineFields();
-    FieldCollector collector{fields};
-    return format == InputFormat::kTsv ? SplitTabSeparated(line, size, &collector)
-                                       : SplitCommaSeparated(line, size, &collector);
+const char* SplitFields(char* line, size_t size, char separator, LineFields* fields) {
+    fields->kept.count = 0;
+    fields->total = 0;
+    fields->firstFilledPastKept = 0;
+    return separator == kTab ? SplitTabSeparated(line, size, fields) : SplitCommaSeparated(line, size, separator, fields);
 }
 

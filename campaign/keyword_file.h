@@ -8,7 +8,13 @@
 #include <string_view>
 
 #include "campaign/campaign.h"
+#include "campaign/growing_array.h"
 #include "support/text.h"
+
+// What separates a line's fields: a tab (tsv: tabs only, no quoting), or a comma or a semicolon
+// (csv: RFC 4180 quoting around that separator).
+inline constexpr char kTab = '\t';
+char FieldSeparator(InputFormat format, char csvSeparator);
 
 // How far the next line has been searched for its end, kept across reads so that no byte is
 // searched twice: a long line read in many pieces, or lone CRs after it, take linear time.
@@ -28,7 +34,7 @@ struct LineEndSearch {
 struct LineReader {
     ReadFunction read = nullptr;
     void* source = nullptr;
-    InputFormat format = InputFormat::kTsv;
+    char separator = kTab;
     Text buffer;
     size_t lineStart = 0;  // of the next line in `buffer`
     size_t filled = 0;     // bytes of `buffer` holding input
@@ -39,20 +45,32 @@ struct LineReader {
 
 enum class ReadLineResult { kLine, kEnd, kReadFailed, kOutOfMemory };
 
-LineReader MakeLineReader(ReadFunction read, void* source, InputFormat format);
+LineReader MakeLineReader(ReadFunction read, void* source, char separator);
 // The next line without its line end, in memory the reader owns and the caller may change,
 // valid until the next call.
 ReadLineResult ReadLine(LineReader* reader, char** line, size_t* size);
 
-inline constexpr size_t kMaxFields = 5;  // four keywords and the ad group
+inline constexpr size_t kMaxFields = 5;  // four keywords and the ad group, without a heading row
+inline constexpr size_t kEveryField = static_cast<size_t>(-1);
 
+// A line's fields. Only the first `keep` are kept, so that a line of nothing but separators
+// (an empty spreadsheet row however wide) costs no memory per field; the rest are counted.
 struct LineFields {
-    std::string_view fields[kMaxFields];  // missing trailing fields are empty
-    size_t count = 0;
+    OwnedArray<std::string_view> kept;
+    size_t keep = kMaxFields;
+    size_t total = 0;                // every field of the line
+    size_t firstFilledPastKept = 0;  // the number (from 1) of the first filled field not kept, 0 for none
+
+    // Field `index` (from 0); empty when the line has no such field (or the index is kEveryField).
+    std::string_view Field(size_t index) const { return index < kept.count ? kept.items[index] : std::string_view(); }
 };
 
+// SplitFields' answer when memory for the kept fields could not be had.
+extern const char kNoMemoryForFields[];
+
 // Splits one line. CSV fields may be quoted; a doubled quote inside quotes is a quote, which
-// is why the line is unquoted in place. Null when the line is valid, else why it is not.
-const char* SplitFields(char* line, size_t size, InputFormat format, LineFields* fields);
+// is why the line is unquoted in place. Null when the line is split, else why it is not: an
+// invalid line, or kNoMemoryForFields.
+const char* SplitFields(char* line, size_t size, char separator, LineFields* fields);
 
 bool AllFieldsEmpty(const LineFields& fields);

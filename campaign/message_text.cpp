@@ -1,5 +1,7 @@
 #include "campaign/message_text.h"
 
+#include <cstring>
+
 #include "campaign/text_encoding.h"
 
 namespace {
@@ -12,6 +14,38 @@ bool IsByteOrderMark(std::string_view text) {
     return text.size() >= 3 && text[0] == '\xEF' && text[1] == '\xBB' && text[2] == '\xBF';
 }
 
+constexpr uint64_t kEveryByte = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+// Whether eight bytes are all printable ASCII (0x20 to 0x7E).
+bool IsPrintableAscii(uint64_t chunk) {
+    const uint64_t belowBlank = chunk - kEveryByte * 0x20;
+    const uint64_t zeroWhereDelete = chunk ^ (kEveryByte * 0x7F);
+    return ((chunk | (belowBlank & ~chunk) | ((zeroWhereDelete - kEveryByte) & ~zeroWhereDelete)) & kHighBits) == 0;
+}
+
+uint64_t EightBytesAt(const char* bytes) {
+    uint64_t chunk;
+    std::memcpy(&chunk, bytes, 8);
+    return chunk;
+}
+
+// Whether the text is all printable ASCII, and so holds no control character: eight bytes at a
+// time, the last eight overlapping those before, a shorter text padded with blanks. Every cell of
+// every line is checked, and most are such text.
+bool IsPrintableAscii(std::string_view text) {
+    const size_t size = text.size();
+    if (size < 8) {
+        uint64_t chunk = kEveryByte * ' ';
+        if (size > 0) std::memcpy(&chunk, text.data(), size);
+        return IsPrintableAscii(chunk);
+    }
+    for (size_t at = 0; size - at > 8; at += 8) {
+        if (!IsPrintableAscii(EightBytesAt(text.data() + at))) return false;
+    }
+    return IsPrintableAscii(EightBytesAt(text.data() + size - 8));
+}
+
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // The code point's last four hexadecimal digits into `out`.
@@ -22,6 +56,7 @@ void PutHexDigits(uint32_t codePoint, char* out) {
 }  // namespace
 
 uint32_t FirstControlCharacter(std::string_view text) {
+    if (IsPrintableAscii(text)) return kNoControlCharacter;
     for (size_t at = 0; at < text.size(); ++at) {
         const unsigned char c = static_cast<unsigned char>(text[at]);
         if (c < 0x20 || c == 0x7F) return c;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # varnholt-cli's benchmarks (not tests): bulk generation against cat of the same bytes (plain,
 # every match type, duplicates left out, word lists), --unique against the same run without it
-# for ad groups of one set and of 50, reading in linear time (lone CRs after a long line, a long
+# for ad groups of one set and of 50, a sheet with a heading row and two columns of the user's
+# own against the same sets without them, reading in linear time (lone CRs after a long line, a long
 # line in UTF-16 or Windows-1252, against UTF-8 of the same size), peak memory, and start-up
 # against true. Usage: cli/cli_benchmark.sh [PROGRAM] (default build/native/varnholt-cli, the
 # optimised build).
@@ -24,6 +25,17 @@ for i in range(int(sys.argv[1])):
 }
 make_sets 1000
 make_sets 100000
+# The same sets as a sheet: a heading row and two columns of the user's own (a bid, a URL).
+make_sheet() {
+    python3 -c "
+import sys
+print('Keyword 1\tKeyword 2\tKeyword 3\tKeyword 4\tMax CPC\tFinal URL')
+for i in range(int(sys.argv[1])):
+    print('\t'.join(['%c%07d' % (c, i) for c in 'abcd'] + ['%d.%02d' % (i % 5, i % 100), 'https://example.com/%07d' % i]))
+" "$1" >"$work/sheet-$1.tsv"
+}
+make_sheet 1000
+make_sheet 100000
 # The same 100,000 sets in 2,000 ad groups of 50 sets (the fifth field).
 python3 -c "
 for i in range(100000):
@@ -68,13 +80,13 @@ write('long-utf-8.tsv', accented)
 write('long-utf-16.tsv', accented, 'utf-16-le', b'\xff\xfe')
 write('long-ascii.tsv', 'k' * (2 * 10 ** 7 - 3) + '\tb\n')" "$work"
 
-# reading TITLE BASELINE-OPTIONS OTHER-OPTIONS...: each run's mean and least time, and its
+# relative TITLE BASELINE-OPTIONS OTHER-OPTIONS...: each run's mean and least time, and its
 # processor time (user and system, which other programs on a shared machine disturb least), as
 # multiples of the first's.
-reading() {
+relative() {
     local title=$1
     shift
-    echo "== reading, $title"
+    echo "== $title"
     local commands=()
     for options in "$@"; do commands+=("$program --lf $options"); done
     hyperfine -N --warmup 3 --runs 20 --output=null --export-json "$work/reading.json" "${commands[@]}" >/dev/null
@@ -88,11 +100,19 @@ for result, time in zip(results, times):
     print('%-52s' % options + ''.join('%9.1f ms (%5.2f x)' % (t * 1000, t / base) for t, base in zip(time, times[0])))
 " "$work/reading.json" "$work"
 }
-reading "lone CRs after a 2 MB line (4 MB)" "--input $work/lf.tsv" "--input $work/cr.tsv" \
+relative "reading, lone CRs after a 2 MB line (4 MB)" "--input $work/lf.tsv" "--input $work/cr.tsv" \
     "--input-format csv --input $work/lf.csv" "--input-format csv --input $work/cr.csv"
-reading "a line of 10 million characters (20 MB)" "--input $work/long-utf-8.tsv" "--input $work/long-utf-16.tsv"
-reading "a line of 20 million characters (20 MB)" "--input $work/long-ascii.tsv" \
+relative "reading, a line of 10 million characters (20 MB)" "--input $work/long-utf-8.tsv" "--input $work/long-utf-16.tsv"
+relative "reading, a line of 20 million characters (20 MB)" "--input $work/long-ascii.tsv" \
     "--input-encoding windows-1252 --input $work/long-ascii.tsv"
+
+# The sheet against the same sets without a heading row and the two columns, as text (which
+# leaves the columns out) and as CSV (which copies them onto every row). The budget: at most 1.2
+# times the run without them.
+relative "a heading row and two columns of the user's own, text" "--subsets --input $work/sets-100000.tsv" \
+    "--subsets --header --input $work/sheet-100000.tsv"
+relative "a heading row and two columns of the user's own, CSV" "-f csv --subsets --input $work/sets-100000.tsv" \
+    "-f csv --subsets --header --input $work/sheet-100000.tsv"
 
 echo "== peak resident memory"
 for input in sets-1000 sets-100000 grouped-100000; do
@@ -100,6 +120,11 @@ for input in sets-1000 sets-100000 grouped-100000; do
         # shellcheck disable=SC2086
         echo "$input, $options: $(/usr/bin/time -f %M "$program" $options --lf --input "$work/$input.tsv" 2>&1 >/dev/null) KiB"
     done
+done
+for input in sheet-1000 sheet-100000; do
+    options="-f csv --subsets --header"
+    # shellcheck disable=SC2086
+    echo "$input, $options: $(/usr/bin/time -f %M "$program" $options --lf --input "$work/$input.tsv" 2>&1 >/dev/null) KiB"
 done
 
 echo "== start-up: one set from the arguments against true"

@@ -67,6 +67,12 @@ TEST(CommandLine, FollowsTheGnuConventions) {
     EXPECT_EQ(file.options.campaign.campaign, "Spring");
     EXPECT_EQ(file.options.keywordArguments, 0);
 
+    // A heading row and semicolons reach the engine.
+    const CampaignOptions sheet = Parse({"--input", "f", "--input-format", "csv", "--separator", ";", "-H"}).options.campaign;
+    EXPECT_TRUE(sheet.header);
+    EXPECT_EQ(sheet.csvSeparator, ';');
+    EXPECT_FALSE(Parse({"--input", "f"}).options.campaign.header);
+
     // The cap on messages about lines reaches the engine.
     EXPECT_EQ(Parse({"a", "b"}).options.campaign.maxMessages, 100u);
     EXPECT_EQ(Parse({"a", "b", "--max-messages", "7"}).options.campaign.maxMessages, 7u);
@@ -105,6 +111,9 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
         {{"a", "b", "--max-messages="}, "invalid number of messages '' (0 or more; 0 shows every one)"},
         {{"a", "b", "--max-messages", "99999999999999999999999"},
          "invalid number of messages '99999999999999999999999' (0 or more; 0 shows every one)"},
+        {{"a", "b", "--header"}, "--header needs --input FILE: keywords given as arguments have no heading row"},
+        {{"--input", "f", "--separator", ";"}, "--separator needs --input-format csv"},
+        {{"--input", "f", "--input-format", "csv", "--separator", "|"}, "unknown separator '|' (',' or ';')"},
         {{"--input", "f", "--input-encoding", "latin1"},
          "unknown input encoding 'latin1' (auto, utf-8, utf-16le, utf-16be, windows-1252)"},
     };

@@ -182,6 +182,20 @@ TEST(Program, CsvOutputForGoogleAdsEditor) {
               "\"Spring, 2026\",red boots,boots red,Exact\r\n");
 }
 
+// A sheet as people keep it: a heading row, a campaign per row, columns of their own, semicolons.
+TEST(Program, SheetWithHeadingRowAndSemicolons) {
+    const ProcessResult run =
+        RunProgram({"--input", "-", "--input-format", "csv", "--separator", ";", "-H", "-f", "csv", "--lf",
+                    "--campaign", "Default"},
+                   "Campaign;Keyword 1;Keyword 2;Max CPC;Labels\nSpring;blue;shoes;0,50;\"a;b\"\n;red;\"boots\";;\n");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              "Campaign,Ad group,Keyword,Criterion Type,Max CPC,Labels\n"
+              "Spring,blue shoes,blue shoes,Phrase,\"0,50\",a;b\nSpring,blue shoes,shoes blue,Phrase,\"0,50\",a;b\n"
+              "Default,red boots,red boots,Phrase,,\nDefault,red boots,boots red,Phrase,,\n");
+}
+
 TEST(Program, UsageErrorsEndWithStatus2AndAPointerToHelp) {
     const auto folder = TestFolder("usage");
     const struct {

@@ -19,9 +19,13 @@ const char kUsage[] =
     "                         (compared without case and with runs of blanks as one)\n"
     "  -f, --format FORMAT    text (default) or csv\n"
     "      --input-format F   tsv (default) or csv: how the lines of --input are split into fields\n"
+    "      --separator SEP    --input-format csv: what separates the fields, \",\" (default) or \";\"\n"
+    "  -H, --header           the first line of --input names the columns (Keyword 1 to Keyword 4,\n"
+    "                         Ad group, Campaign, and columns of your own for the CSV rows)\n"
     "      --input-encoding E auto (default: by the byte-order mark), utf-8, utf-16le, utf-16be,\n"
     "                         windows-1252\n"
     "      --campaign NAME    csv only: add a leading Campaign column holding NAME on every row\n"
+    "                         (with a Campaign column, on the rows whose cell is empty)\n"
     "  -o, --output FILE      write there instead of standard output; FILE is replaced only when\n"
     "                         the whole run succeeded, and never when it is the input\n"
     "      --crlf | --lf      line ends of the output (default: CR LF on Windows, LF elsewhere)\n"
@@ -33,14 +37,14 @@ const char kUsage[] =
     "      --version          show the program's version and exit\n"
     "\n"
     "Each line of FILE is one keyword set: keyword 1 to keyword 4 and an optional ad group name,\n"
-    "separated by tabs (tsv) or commas (csv).\n"
+    "separated by tabs (tsv) or commas (csv); with --header, the columns its first line names.\n"
     "Exit status: 0 done (warnings allowed), 1 invalid input, a phrase over the limits with\n"
     "--strict or a failed write, 2 a usage error.\n";
 
 namespace {
 
 enum class Option { kMatch, kQuotes, kBrackets, kSubsets, kNegative, kMix, kUnique, kFormat, kInputFormat,
-                    kInputEncoding, kCampaign, kOutput, kInput, kCrlf, kLf, kBom, kStrict, kMaxMessages, kHelp,
+                    kSeparator, kHeader, kInputEncoding, kCampaign, kOutput, kInput, kCrlf, kLf, kBom, kStrict, kMaxMessages, kHelp,
                     kVersion };
 
 struct OptionSpec {
@@ -56,6 +60,7 @@ constexpr OptionSpec kOptions[] = {
     {"negative", 'n', false, Option::kNegative},  {"mix", 0, false, Option::kMix},
     {"unique", 'u', false, Option::kUnique},      {"format", 'f', true, Option::kFormat},
     {"input-format", 0, true, Option::kInputFormat}, {"input-encoding", 0, true, Option::kInputEncoding},
+    {"separator", 0, true, Option::kSeparator},   {"header", 'H', false, Option::kHeader},
     {"campaign", 0, true, Option::kCampaign},     {"output", 'o', true, Option::kOutput},
     {"input", 0, true, Option::kInput},           {"crlf", 0, false, Option::kCrlf},
     {"lf", 0, false, Option::kLf},                {"bom", 0, false, Option::kBom},
@@ -118,6 +123,12 @@ struct Parser {
                 else if (value == "csv") o.inputFormat = InputFormat::kCsv;
                 else return Fail("unknown input format '", value, "' (tsv or csv)");
                 break;
+            case Option::kSeparator:
+                if (value != "," && value != ";") return Fail("unknown separator '", value, "' (',' or ';')");
+                o.csvSeparator = value[0];
+                cli.separatorGiven = true;
+                break;
+            case Option::kHeader: o.header = true; break;
             case Option::kInputEncoding:
                 if (!ParseInputEncoding(value, &o.inputEncoding)) {
                     return Fail("unknown input encoding '", value, "' (auto, utf-8, utf-16le, utf-16be, windows-1252)");
@@ -228,6 +239,10 @@ struct Parser {
             Fail("--campaign needs --format csv");
         } else if (o.campaign.negative && o.campaign.format != OutputFormat::kCsv) {
             Fail("--negative needs --format csv");
+        } else if (o.campaign.header && keywordArguments > 0) {
+            Fail("--header needs --input FILE: keywords given as arguments have no heading row");
+        } else if (o.separatorGiven && o.campaign.inputFormat != InputFormat::kCsv) {
+            Fail("--separator needs --input-format csv");
         }
     }
 };

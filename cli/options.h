@@ -12,6 +12,7 @@ struct CliOptions {
     CampaignOptions campaign;
     const char* inputPath = nullptr;  // null: the keywords are the arguments; "-" standard input
     const char* outputPath = nullptr;  // null: standard output
+    bool separatorGiven = false;  // --separator, which only CSV input takes
     bool help = false;
     bool version = false;
     std::string_view keywords[4];
