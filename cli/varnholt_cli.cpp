@@ -1,6 +1,7 @@
 // varnholt-cli: the window's phrases from the command line, for one keyword set given as
 // arguments or for every line of a file, as text or as CSV for Google Ads Editor. The
 // campaign engine does the work; this is the console around it.
+#include <cstdlib>
 #include <cstring>
 
 #include "campaign/campaign.h"
@@ -17,10 +18,12 @@ enum ExitStatus { kSuccess = 0, kFailure = 1, kUsageError = 2 };
 
 // Messages for standard error, gathered and written in blocks: a file of millions of warnings
 // would otherwise cost one system call each. Written out before the program ends and before
-// each block of output, so that they come before what follows them.
+// each block of output, so that they come before what follows them. Taken from the heap when the
+// first message comes: as a static array the Windows build would carry its 64 KiB in the file.
+constexpr size_t kMessageBufferSize = 64 * 1024;
 struct MessageBuffer {
-    char bytes[64 * 1024];
-    size_t used = 0;
+    char* bytes;
+    size_t used;
 };
 MessageBuffer pendingMessages;
 
@@ -31,8 +34,9 @@ void FlushMessages() {
 
 void AddMessage(std::string_view text) {
     if (text.empty()) return;
-    if (text.size() > sizeof pendingMessages.bytes - pendingMessages.used) FlushMessages();
-    if (text.size() > sizeof pendingMessages.bytes) {
+    if (!pendingMessages.bytes) pendingMessages.bytes = static_cast<char*>(std::malloc(kMessageBufferSize));
+    if (text.size() > kMessageBufferSize - pendingMessages.used) FlushMessages();
+    if (!pendingMessages.bytes || text.size() > kMessageBufferSize) {
         WriteToStandardError(text);
         return;
     }
