@@ -241,6 +241,29 @@ TEST(PermutationText, AnyLayoutAndKeywordLengthsAreWrittenExactlyIntoTheirOwnSiz
     }
 }
 
+TEST(PermutationText, OnlyTheChosenLinesAreLaidOutTheLastOfThemEndedAsTheLayoutSays) {
+    const LineLayout layouts[] = {{"[", "]", "\n", true}, {"\"", "\"", "\r\n", false}, {"", "", "", false}};
+    const LineMask masks[] = {0, 1, LineMask{1} << 1, LineMask{1} << 59, 0x5555555555555555u, ~LineMask{1}, kAllLines};
+    for (const size_t length : {1u, 16u, 65u}) {
+        const KeywordStore four = Keywords(std::string(length, 'a'), "b", std::string(length + 1, 'c'), "d");
+        const KeywordStore three = Keywords(four.words[0], four.words[1], four.words[2]);
+        for (const KeywordStore* set : {&three, &four}) {
+            for (const LineLayout& layout : layouts) {
+                for (const LineMask mask : masks) {
+                    SCOPED_TRACE(testing::Message() << "length " << length << ", " << CountKeywords(*set)
+                                                    << " keywords, mask " << std::hex << mask);
+                    const std::string expected = reference::ExpectedLaidOutText(*set, true, layout, mask);
+                    const size_t size = LaidOutTextLength(*set, true, layout, mask);
+                    ASSERT_EQ(size, expected.size());
+                    const std::unique_ptr<char[]> text(new char[size]);
+                    EXPECT_EQ(WriteLaidOutText(*set, true, layout, text.get(), mask), text.get() + size);
+                    EXPECT_EQ(std::string(text.get(), size), expected);
+                }
+            }
+        }
+    }
+}
+
 TEST(PermutationText, TextsTooLongForMemoryGiveAnEmptyText) {
     // Only the sizes are read before the length is known, so no such keyword need exist.
     const char* anywhere = "k";
