@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/golden_cases.h"
 #include "tests/support/reference_orderings.h"
 
 namespace {
@@ -55,17 +56,13 @@ std::set<Ordering> AsSet(const std::vector<Ordering>& orderings) {
 }
 
 TEST(PermutationText, WorkedExampleByteForByte) {
-    const KeywordStore keywords = Keywords("blue", "running", "shoes");
-    EXPECT_EQ(reference::BuiltText(keywords, kBracketDelimiters, true),
-              "[blue running shoes]\r\n[blue shoes running]\r\n[shoes blue running]\r\n"
-              "[shoes running blue]\r\n[running shoes blue]\r\n[running blue shoes]\r\n"
-              "[running shoes]\r\n[shoes running]\r\n[blue running]\r\n"
-              "[running blue]\r\n[shoes blue]\r\n[blue shoes]");
-    EXPECT_EQ(reference::BuiltText(keywords, kQuoteDelimiters, true),
-              "\"blue running shoes\"\r\n\"blue shoes running\"\r\n\"shoes blue running\"\r\n"
-              "\"shoes running blue\"\r\n\"running shoes blue\"\r\n\"running blue shoes\"\r\n"
-              "\"running shoes\"\r\n\"shoes running\"\r\n\"blue running\"\r\n"
-              "\"running blue\"\r\n\"shoes blue\"\r\n\"blue shoes\"");
+    const golden::WorkedExample example = golden::ReadWorkedExample();
+    const golden::Keywords& words = example.keywords;
+    const KeywordStore keywords = Keywords(words[0], words[1], words[2], words[3]);
+    EXPECT_EQ(reference::BuiltText(keywords, kBracketDelimiters, true), golden::Joined(example.lines, "\r\n", false));
+    std::vector<std::string> quoted = example.lines;
+    for (std::string& line : quoted) line.front() = line.back() = '"';
+    EXPECT_EQ(reference::BuiltText(keywords, kQuoteDelimiters, true), golden::Joined(quoted, "\r\n", false));
 }
 
 TEST(PermutationText, EveryTableMatchesItsStructuralRuleAndCoversEachOrderingOnce) {
