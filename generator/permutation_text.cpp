@@ -248,20 +248,7 @@ char* WriteShortPieces(const KeywordList& keywords, int keywordCount, const Line
     return out;
 }
 
-}  // namespace
-
-OrderingList PermutationOrderings(int keywordCount, bool includeSubsets) {
-    switch (keywordCount) {
-        case 2: return ListOf(kOrderings2);
-        case 3: return includeSubsets ? ListOf(kOrderings3) : ListOf(kOrderings3, kFullOrderings3);
-        default: return includeSubsets ? ListOf(kOrderings4) : ListOf(kOrderings4, kFullOrderings4);
-    }
-}
-
-size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
-                         LineMask lines) {
-    unsigned char chosen[kMostPieces];
-    const PieceCounts counts = ChoosePieces(CountKeywords(keywords), includeSubsets, lines, chosen).counts;
+size_t LengthOf(const KeywordList& keywords, const LineLayout& layout, const PieceCounts& counts) {
     if (counts.lines == 0) return 0;
     size_t length = counts.pieces - counts.lines;  // the blanks
     bool fits = AddTimes(length, counts.lines, layout.lineStart.size()) &&
@@ -271,11 +258,8 @@ size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const
     return fits ? length : kPermutationTextTooLong;
 }
 
-char* WriteLaidOutText(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
-                       char* out, LineMask lines) {
-    const int keywordCount = CountKeywords(keywords);
-    unsigned char chosen[kMostPieces];
-    const ChosenPieces pieces = ChoosePieces(keywordCount, includeSubsets, lines, chosen);
+char* WritePieces(const KeywordList& keywords, int keywordCount, const LineLayout& layout, const ChosenPieces& pieces,
+                  char* out) {
     if (pieces.counts.lines == 0) return out;
     size_t longestPiece = 0;
     for (int k = 0; k < keywordCount; ++k) {
@@ -291,13 +275,41 @@ char* WriteLaidOutText(const KeywordList& keywords, bool includeSubsets, const L
     return WriteDirectPieces(keywords, layout, run, out);
 }
 
+}  // namespace
+
+OrderingList PermutationOrderings(int keywordCount, bool includeSubsets) {
+    switch (keywordCount) {
+        case 2: return ListOf(kOrderings2);
+        case 3: return includeSubsets ? ListOf(kOrderings3) : ListOf(kOrderings3, kFullOrderings3);
+        default: return includeSubsets ? ListOf(kOrderings4) : ListOf(kOrderings4, kFullOrderings4);
+    }
+}
+
+size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
+                         LineMask lines) {
+    unsigned char chosen[kMostPieces];
+    return LengthOf(keywords, layout, ChoosePieces(CountKeywords(keywords), includeSubsets, lines, chosen).counts);
+}
+
+char* WriteLaidOutText(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
+                       char* out, LineMask lines) {
+    const int keywordCount = CountKeywords(keywords);
+    unsigned char chosen[kMostPieces];
+    return WritePieces(keywords, keywordCount, layout, ChoosePieces(keywordCount, includeSubsets, lines, chosen), out);
+}
+
+// Every line, straight from the table: the window never chooses lines, and so carries no code
+// for choosing them.
 Text BuildPermutationText(const KeywordList& keywords, DelimiterPair delimiters,
                           bool includeSubsets) {
     const LineLayout layout = DelimitedLines(delimiters, kClipboardLineEnd, false);
-    const size_t length = LaidOutTextLength(keywords, includeSubsets, layout);
+    const int keywordCount = CountKeywords(keywords);
+    const PieceLayout& table = PiecesFor(keywordCount);
+    const ChosenPieces every{table.pieces, table.counts[includeSubsets]};
+    const size_t length = LengthOf(keywords, layout, every.counts);
     Text text;
     // Sized up front: one allocation, however long the keywords are.
     if (length == kPermutationTextTooLong || !text.Resize(length)) return Text();
-    WriteLaidOutText(keywords, includeSubsets, layout, text.MutableData());
+    WritePieces(keywords, keywordCount, layout, every, text.MutableData());
     return text;
 }
