@@ -12,6 +12,7 @@
 #include "generator/permutation_text.h"
 #include "support/text.h"
 #include "tests/support/clipboard_holder_process.h"
+#include "tests/support/golden_cases.h"
 #include "tests/support/rationed_text_memory.h"
 #include "tests/support/reference_orderings.h"
 #include "tests/support/win_test_support.h"
@@ -152,7 +153,7 @@ TEST(GenerateCommand, ClipboardGetsExactlyTheBuiltText) {
     std::string text = ReadClipboardTextBlock();
     EXPECT_EQ(text, WithNul(reference::BuiltText(Keywords("blue", "running", "shoes"),
                                                  kQuoteDelimiters, true)));
-    EXPECT_EQ(CountLines(text), 12u);
+    EXPECT_EQ(CountLines(text), golden::LinesFor(3, true));
 
     // Brackets whenever "Quotes" is clear, whatever "Brackets" says.
     const KeywordStore four = Keywords("a", "bb", "ccc", "dddd");
@@ -162,14 +163,14 @@ TEST(GenerateCommand, ClipboardGetsExactlyTheBuiltText) {
     ExpectOnlyBox(Press(dialog), kConfirmation, false);
     text = ReadClipboardTextBlock();
     EXPECT_EQ(text, WithNul(reference::BuiltText(four, kBracketDelimiters, true)));
-    EXPECT_EQ(CountLines(text), 60u);
+    EXPECT_EQ(CountLines(text), golden::LinesFor(4, true));
     dialog.SetCheck(IDC_QUOTES, true);
     dialog.SetCheck(IDC_BRACKETS, true);
     dialog.SetCheck(IDC_SUBSETS, false);
     ExpectOnlyBox(Press(dialog), kConfirmation, false);
     text = ReadClipboardTextBlock();
     EXPECT_EQ(text, WithNul(reference::BuiltText(four, kQuoteDelimiters, false)));
-    EXPECT_EQ(CountLines(text), 24u);
+    EXPECT_EQ(CountLines(text), golden::LinesFor(4, false));
 
     // Blanks are text; bytes above 0x7F arrive unchanged.
     dialog.SetKeywords(Keywords("  ", " "));

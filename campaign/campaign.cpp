@@ -5,11 +5,12 @@
 #include "campaign/csv_field.h"
 #include "campaign/duplicates.h"
 #include "campaign/keyword_file.h"
-#include "campaign/keyword_limits.h"
 #include "campaign/message_text.h"
 #include "campaign/sheet_columns.h"
 #include "campaign/text_encoding.h"
 #include "campaign/word_lists.h"
+#include "generator/keyword_limits.h"
+#include "generator/keyword_set.h"
 #include "generator/permutation_text.h"
 
 namespace {
@@ -44,10 +45,6 @@ const MatchTypeStyle& StyleOf(MatchType type) {
 // The line a keyword set came from, for messages ("FILE:LINE"); the arguments have none.
 constexpr size_t kArguments = 0;
 constexpr size_t kNoLine = static_cast<size_t>(-1);
-
-// The set's orderings to write, one bit per ordering in table order (at most 60).
-using LineMask = uint64_t;
-constexpr LineMask kAllLines = ~LineMask{0};
 
 // The messages of a run. Those about lines past the cap are counted instead of built.
 struct MessageLog {
@@ -89,7 +86,7 @@ struct Writer {
     bool campaignColumn;  // CSV rows start with the campaign
     Text ownHeadings;     // the user's own columns' headings, each after a comma, as CSV fields
     // Reused from set to set, so that a set allocates nothing once they have grown.
-    Text rowStart, rowFinish, escaped[4], adGroup;
+    Text rowStart, rowFinish, escaped[4], adGroup, phrase;
     Text ownCells;        // the line's cells of the user's own columns, as ownHeadings
     SeparatorEvidence separatorEvidence;
     WrittenPhrases written;  // for unique
@@ -309,28 +306,6 @@ void CheckCampaignName(Writer* w) {
     }
 }
 
-// Which of kRefusedKeywordCharacters a byte is, as one bit; a table, since every byte of every
-// keyword is looked up.
-struct RefusedCharacterTable {
-    uint32_t bits[256];
-};
-
-constexpr RefusedCharacterTable MakeRefusedCharacterTable() {
-    RefusedCharacterTable table{};
-    for (size_t c = 0; c < kRefusedKeywordCharacters.size(); ++c) {
-        table.bits[static_cast<unsigned char>(kRefusedKeywordCharacters[c])] = 1u << c;
-    }
-    return table;
-}
-
-constexpr RefusedCharacterTable kRefusedCharacterBits = MakeRefusedCharacterTable();
-
-uint32_t RefusedCharacters(std::string_view keyword) {
-    uint32_t found = 0;
-    for (const char c : keyword) found |= kRefusedCharacterBits.bits[static_cast<unsigned char>(c)];
-    return found;
-}
-
 void AddLimit(Writer* w, size_t limit, std::string_view unit, size_t actual) {
     AddNumber(w, limit);
     Add(w, unit);
@@ -342,55 +317,44 @@ void AddLimit(Writer* w, size_t limit, std::string_view unit, size_t actual) {
 // strict they fail the run.
 void CheckPhrases(Writer* w, const KeywordList& keywords, int keywordCount, LineMask lines, size_t setLine) {
     KeywordSize sizes[4];
-    uint32_t refused[4];
-    KeywordSize whole{static_cast<size_t>(keywordCount - 1), 0};
-    uint32_t anyRefused = 0;
-    for (int k = 0; k < keywordCount; ++k) {
-        sizes[k] = MeasureKeyword(keywords.words[k]);
-        refused[k] = RefusedCharacters(keywords.words[k]);
-        whole.characters += sizes[k].characters;
-        whole.words += sizes[k].words;
-        anyRefused |= refused[k];
-    }
+    for (int k = 0; k < keywordCount; ++k) sizes[k] = MeasureKeyword(keywords.words[k]);
     // The full-length phrases are the longest: when they fit, every phrase does.
-    if (whole.characters <= kMaxKeywordCharacters && whole.words <= kMaxKeywordWords && !anyRefused) return;
+    const OrderingList orderings = PermutationOrderings(keywordCount, w->options.includeSubsets);
+    if (JudgePhrase(MeasurePhrase(sizes, orderings.entries[0])).Accepted()) return;
 
     const MatchTypeStyle& style = StyleOf(w->options.matchTypes.types[0]);
     size_t index = 0;
-    for (const KeywordOrdering& line : PermutationOrderings(keywordCount, w->options.includeSubsets)) {
-        if (!(lines >> index++ & 1)) continue;
-        KeywordSize phrase{line.count - 1u, 0};
-        uint32_t phraseRefused = 0;
-        for (size_t k = 0; k < line.count; ++k) {
-            phrase.characters += sizes[line.keywords[k]].characters;
-            phrase.words += sizes[line.keywords[k]].words;
-            phraseRefused |= refused[line.keywords[k]];
-        }
-        const bool tooLong = phrase.characters > kMaxKeywordCharacters;
-        const bool tooManyWords = phrase.words > kMaxKeywordWords;
-        if (!tooLong && !tooManyWords && !phraseRefused) continue;
+    for (const KeywordOrdering& line : orderings) {
+        const LineMask thisLine = LineMask{1} << index++;
+        if (!(lines & thisLine)) continue;
+        const KeywordSize phrase = MeasurePhrase(sizes, line);
+        const PhraseVerdict verdict = JudgePhrase(phrase);
+        if (verdict.Accepted()) continue;
         if (w->options.strict) w->invalid = true;
         if (!StartLineMessage(w, setLine, w->options.strict ? Severity::kInvalidLine : Severity::kWarning)) continue;
+        Text& text = w->phrase;
+        const LineLayout bare{{}, {}, {}, false};
+        if (!text.Resize(LaidOutTextLength(keywords, w->options.includeSubsets, bare, thisLine))) {
+            RunOutOfMemory(w);
+            return;
+        }
+        WriteLaidOutText(keywords, w->options.includeSubsets, bare, text.MutableData(), thisLine);
         Add(w, w->options.strict ? "error: " : "warning: ");
         Add(w, style.open);
-        EscapedText quoted{&w->log.text, kQuotedCharacters};
-        for (size_t k = 0; k < line.count; ++k) {
-            if (k > 0) AddEscaped(w, &quoted, " ");
-            AddEscaped(w, &quoted, keywords.words[line.keywords[k]]);
-        }
-        if (quoted.cut) Add(w, "...");
+        AddQuoted(w, text.View());
         Add(w, style.close);
-        if (tooLong || tooManyWords) {
-            Add(w, tooLong && tooManyWords ? " is over Google Ads' limits of " : " is over Google Ads' limit of ");
-            if (tooLong) AddLimit(w, kMaxKeywordCharacters, " characters (", phrase.characters);
-            if (tooLong && tooManyWords) Add(w, " and ");
-            if (tooManyWords) AddLimit(w, kMaxKeywordWords, " words (", phrase.words);
+        if (verdict.OverLimits()) {
+            const bool both = verdict.tooManyCharacters && verdict.tooManyWords;
+            Add(w, both ? " is over Google Ads' limits of " : " is over Google Ads' limit of ");
+            if (verdict.tooManyCharacters) AddLimit(w, kMaxKeywordCharacters, " characters (", phrase.characters);
+            if (both) Add(w, " and ");
+            if (verdict.tooManyWords) AddLimit(w, kMaxKeywordWords, " words (", phrase.words);
         }
-        if (phraseRefused) {
-            Add(w, tooLong || tooManyWords ? " and holds" : " holds");
+        if (verdict.refused) {
+            Add(w, verdict.OverLimits() ? " and holds" : " holds");
             Add(w, " characters that Google Ads does not accept in keywords:");
             for (size_t c = 0; c < kRefusedKeywordCharacters.size(); ++c) {
-                if (!(phraseRefused >> c & 1)) continue;
+                if (!(verdict.refused >> c & 1)) continue;
                 Add(w, " ");
                 Add(w, std::string_view(&kRefusedKeywordCharacters[c], 1));
             }
@@ -407,39 +371,13 @@ bool KeepNewLines(Writer* w, std::string_view campaign, std::string_view adGroup
            RunOutOfMemory(w);
 }
 
-// One line, as the builder lays it out.
-void WriteLine(Writer* w, const KeywordList& keywords, const KeywordOrdering& line, const LineLayout& layout) {
-    size_t length = layout.lineStart.size() + layout.lineFinish.size() + layout.lineEnd.size() + line.count - 1;
-    for (size_t k = 0; k < line.count; ++k) length += keywords.words[line.keywords[k]].size();
-    char* at = Reserve(w, length);
-    if (!at) return;
-    const auto put = [&at](std::string_view bytes) {
-        std::memcpy(at, bytes.data(), bytes.size());
-        at += bytes.size();
-    };
-    put(layout.lineStart);
-    for (size_t k = 0; k < line.count; ++k) {
-        if (k > 0) put(" ");
-        put(keywords.words[line.keywords[k]]);
-    }
-    put(layout.lineFinish);
-    put(layout.lineEnd);
-}
-
-void WriteLines(Writer* w, const KeywordList& keywords, int keywordCount, LineMask lines, const LineLayout& layout) {
-    if (lines == kAllLines) {
-        const size_t length = LaidOutTextLength(keywords, w->options.includeSubsets, layout);
-        if (length == kPermutationTextTooLong) {
-            RunOutOfMemory(w);
-            return;
-        }
-        if (char* at = Reserve(w, length)) WriteLaidOutText(keywords, w->options.includeSubsets, layout, at);
+void WriteLines(Writer* w, const KeywordList& keywords, LineMask lines, const LineLayout& layout) {
+    const size_t length = LaidOutTextLength(keywords, w->options.includeSubsets, layout, lines);
+    if (length == kPermutationTextTooLong) {
+        RunOutOfMemory(w);
         return;
     }
-    size_t index = 0;
-    for (const KeywordOrdering& line : PermutationOrderings(keywordCount, w->options.includeSubsets)) {
-        if (lines >> index++ & 1) WriteLine(w, keywords, line, layout);
-    }
+    if (char* at = Reserve(w, length)) WriteLaidOutText(keywords, w->options.includeSubsets, layout, at, lines);
 }
 
 // One row per phrase: [Campaign,]Ad group,Keyword,Criterion Type[,the user's own columns]. The
@@ -479,7 +417,7 @@ void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std:
             RunOutOfMemory(w);
             return;
         }
-        WriteLines(w, rowKeywords, keywordCount, lines, {start.View(), finish.View(), w->options.lineEnd, true});
+        WriteLines(w, rowKeywords, lines, {start.View(), finish.View(), w->options.lineEnd, true});
     }
 }
 
@@ -509,13 +447,16 @@ void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::str
     }
     for (size_t t = 0; t < w->options.matchTypes.count; ++t) {
         const MatchTypeStyle& style = StyleOf(w->options.matchTypes.types[t]);
-        WriteLines(w, keywords, keywordCount, lines, {style.open, style.close, w->options.lineEnd, true});
+        WriteLines(w, keywords, lines, {style.open, style.close, w->options.lineEnd, true});
     }
 }
 
 const char* MissingKeywordMessage(const std::string_view fields[4]) {
-    if (fields[0].empty()) return kNeedKeyword1;
-    return fields[1].empty() ? kNeedKeyword2 : nullptr;
+    switch (FindMissingKeyword({{fields[0], fields[1], fields[2], fields[3]}})) {
+        case MissingKeyword::kKeyword1: return kNeedKeyword1;
+        case MissingKeyword::kKeyword2: return kNeedKeyword2;
+        default: return nullptr;
+    }
 }
 
 // One line's fields, or the arguments: every keyword set they stand for.

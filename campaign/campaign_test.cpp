@@ -13,7 +13,6 @@
 #include "campaign/csv_field.h"
 #include "campaign/duplicates.h"
 #include "campaign/keyword_file.h"
-#include "campaign/keyword_limits.h"
 #include "campaign/message_text.h"
 #include "campaign/text_encoding.h"
 #include "tests/support/rationed_text_memory.h"
@@ -142,40 +141,6 @@ TEST(LineReader, SplitsLinesEndedByLfCrLfOrALoneCrWhateverTheReadSizes) {
     Chunks failing{"a\nb", 10, 0, true};
     EXPECT_EQ(Lines(&failing, &ending), (std::vector<std::string>{"1:a"}));
     EXPECT_EQ(ending, ReadLineResult::kReadFailed);
-}
-
-TEST(KeywordLimits, CountsUtf8CharactersAndBlankSeparatedWords) {
-    const auto characters = [](std::string_view text) { return MeasureKeyword(text).characters; };
-    const auto words = [](std::string_view text) { return MeasureKeyword(text).words; };
-    EXPECT_EQ(characters("running shoes"), 13u);
-    EXPECT_EQ(characters("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x91\x9F"), 8u);  // café € 👟
-    // Bytes that are no valid UTF-8 count one each: Latin-1, a lone continuation byte, an
-    // overlong form, a surrogate, a cut sequence, a code point past U+10FFFF.
-    EXPECT_EQ(characters("caf\xE9"), 4u);
-    EXPECT_EQ(characters("\x80"), 1u);
-    EXPECT_EQ(characters("\xC0\xAF"), 2u);
-    EXPECT_EQ(characters("\xED\xA0\x80"), 3u);
-    EXPECT_EQ(characters("\xE2\x82"), 2u);
-    EXPECT_EQ(characters("\xF4\x90\x80\x80"), 4u);
-    EXPECT_EQ(characters(std::string_view("a\0b", 3)), 3u);
-
-    EXPECT_EQ(words("running shoes"), 2u);
-    EXPECT_EQ(words("  two \t  words  "), 2u);
-    EXPECT_EQ(words("   "), 0u);
-    EXPECT_EQ(words(""), 0u);
-    EXPECT_EQ(words("one"), 1u);
-
-    // A phrase's size is its keywords' sizes plus the joining blanks.
-    const std::string keywords[] = {" lead", "mid\xC3\xA9 ", "  ", "x\xE2\x82"};
-    std::string phrase;
-    KeywordSize sum{3, 0};
-    for (const std::string& keyword : keywords) {
-        phrase += (phrase.empty() ? "" : " ") + keyword;
-        sum.characters += MeasureKeyword(keyword).characters;
-        sum.words += MeasureKeyword(keyword).words;
-    }
-    EXPECT_EQ(MeasureKeyword(phrase).characters, sum.characters);
-    EXPECT_EQ(MeasureKeyword(phrase).words, sum.words);
 }
 
 TEST(CsvField, QuotesOnlyWhatNeedsIt) {

@@ -11,10 +11,6 @@
 #include "campaign/campaign.h"
 #include "support/text.h"
 
-// The length of the valid UTF-8 sequence at the start of `text` (RFC 3629: no overlong forms,
-// no surrogates, nothing past U+10FFFF), or 0 when it does not start with one.
-size_t Utf8SequenceLength(std::string_view text);
-
 bool IsValidUtf8(std::string_view text);
 
 // Writes the code point as UTF-8 into `out` (room for 4 bytes); returns the bytes written.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/cli_test_support.h"
+#include "tests/support/golden_cases.h"
 #include "tests/support/reference_orderings.h"
 #include "varnholt_version.h"
 
@@ -19,10 +20,6 @@ constexpr char kNativeLineEnd[] = "\r\n";
 constexpr char kNativeLineEnd[] = "\n";
 #endif
 
-constexpr char kWorkedExample[] =
-    "[blue running shoes]\n[blue shoes running]\n[shoes blue running]\n[shoes running blue]\n"
-    "[running shoes blue]\n[running blue shoes]\n[running shoes]\n[shoes running]\n[blue running]\n"
-    "[running blue]\n[shoes blue]\n[blue shoes]\n";
 
 std::string WithLineEnds(std::string text, const std::string& lineEnd) {
     for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += lineEnd.size()) {
@@ -39,6 +36,7 @@ std::string Quoted(std::string text) {
 }
 
 TEST(Program, WorkedExampleInBothDelimiterStylesAndLineEnds) {
+    const std::string kWorkedExample = golden::Joined(golden::ReadWorkedExample().lines, "\n", true);
     const ProcessResult brackets = RunProgram({"blue", "running", "shoes", "-b", "-s"});
     EXPECT_EQ(brackets.exitCode, 0);
     EXPECT_EQ(brackets.out, WithLineEnds(kWorkedExample, kNativeLineEnd));

@@ -53,13 +53,20 @@ constexpr unsigned char PieceNumber(unsigned keyword, PieceRole role) {
     return static_cast<unsigned char>(keyword * kRoles + role);
 }
 
+// What a text's length is made of: its pieces, its lines and how often each keyword is used.
+struct PieceCounts {
+    size_t pieces;
+    size_t lines;
+    size_t keywordUses[4];
+};
+
+constexpr size_t kMostPieces = 4 * 24 + 3 * 24 + 2 * 12;
+
 // The lines of one keyword count, as piece numbers; the full-length lines come first, so that
 // a prefix of the pieces serves when subsets are left out.
 struct PieceLayout {
-    unsigned char pieces[4 * 24 + 3 * 24 + 2 * 12];
-    size_t pieceCount[2];  // [includeSubsets]
-    size_t lineCount[2];
-    size_t keywordUses[2][4];
+    unsigned char pieces[kMostPieces];
+    PieceCounts counts[2];  // [includeSubsets]
 };
 
 template <size_t N>
@@ -70,9 +77,10 @@ constexpr PieceLayout LayOutPieces(const KeywordOrdering (&lines)[N], size_t ful
     for (size_t line = 0; line <= N; ++line) {
         for (int withSubsets = 0; withSubsets < 2; ++withSubsets) {
             if (line != (withSubsets ? N : fullLines)) continue;
-            layout.pieceCount[withSubsets] = pieces;
-            layout.lineCount[withSubsets] = line;
-            for (size_t k = 0; k < 4; ++k) layout.keywordUses[withSubsets][k] = uses[k];
+            PieceCounts& counts = layout.counts[withSubsets];
+            counts.pieces = pieces;
+            counts.lines = line;
+            for (size_t k = 0; k < 4; ++k) counts.keywordUses[k] = uses[k];
         }
         if (line == N) break;
         const KeywordOrdering& ordering = lines[line];
@@ -139,11 +147,38 @@ struct PieceRun {
     unsigned char operator[](size_t i) const { return i + 1 < count ? pieces[i] : last; }
 };
 
-PieceRun RunOf(int keywordCount, bool includeSubsets, bool endLastLine) {
-    const PieceLayout& lines = PiecesFor(keywordCount);
-    const size_t count = lines.pieceCount[includeSubsets];
-    const unsigned char last = lines.pieces[count - 1];
-    return {lines.pieces, count, endLastLine ? last : static_cast<unsigned char>(last + kLastUnended - kLast)};
+PieceRun RunOf(const unsigned char* pieces, size_t count, bool endLastLine) {
+    const unsigned char last = pieces[count - 1];
+    return {pieces, count, endLastLine ? last : static_cast<unsigned char>(last + kLastUnended - kLast)};
+}
+
+// The chosen lines' pieces, in order, into `chosen` (room for kMostPieces), with their counts;
+// every line when all are chosen, straight from the table.
+struct ChosenPieces {
+    const unsigned char* pieces;
+    PieceCounts counts;
+};
+
+ChosenPieces ChoosePieces(int keywordCount, bool includeSubsets, LineMask lines, unsigned char* chosen) {
+    const PieceLayout& layout = PiecesFor(keywordCount);
+    const PieceCounts& all = layout.counts[includeSubsets];
+    const LineMask every = (LineMask{1} << all.lines) - 1;  // at most 60 lines
+    if ((lines & every) == every) return {layout.pieces, all};
+    ChosenPieces result{chosen, {}};
+    PieceCounts& counts = result.counts;
+    size_t from = 0;
+    size_t index = 0;
+    for (const KeywordOrdering& line : PermutationOrderings(keywordCount, includeSubsets)) {
+        if (lines >> index++ & 1) {
+            for (size_t k = 0; k < line.count; ++k) {
+                chosen[counts.pieces++] = layout.pieces[from + k];
+                ++counts.keywordUses[line.keywords[k]];
+            }
+            ++counts.lines;
+        }
+        from += line.count;
+    }
+    return result;
 }
 
 // Pieces copied straight from the keywords and the layout, for pieces of any size.
@@ -213,6 +248,33 @@ char* WriteShortPieces(const KeywordList& keywords, int keywordCount, const Line
     return out;
 }
 
+size_t LengthOf(const KeywordList& keywords, const LineLayout& layout, const PieceCounts& counts) {
+    if (counts.lines == 0) return 0;
+    size_t length = counts.pieces - counts.lines;  // the blanks
+    bool fits = AddTimes(length, counts.lines, layout.lineStart.size()) &&
+                AddTimes(length, counts.lines, layout.lineFinish.size()) &&
+                AddTimes(length, counts.lines - (layout.endLastLine ? 0 : 1), layout.lineEnd.size());
+    for (size_t k = 0; fits && k < 4; ++k) fits = AddTimes(length, counts.keywordUses[k], keywords.words[k].size());
+    return fits ? length : kPermutationTextTooLong;
+}
+
+char* WritePieces(const KeywordList& keywords, int keywordCount, const LineLayout& layout, const ChosenPieces& pieces,
+                  char* out) {
+    if (pieces.counts.lines == 0) return out;
+    size_t longestPiece = 0;
+    for (int k = 0; k < keywordCount; ++k) {
+        const size_t word = keywords.words[k].size();
+        const size_t leading = layout.lineStart.size() + word + 1;
+        const size_t trailing = word + layout.lineFinish.size() + layout.lineEnd.size();
+        longestPiece = std::max({longestPiece, leading, trailing});
+    }
+    const PieceRun run = RunOf(pieces.pieces, pieces.counts.pieces, layout.endLastLine);
+    if (longestPiece <= 16) return WriteShortPieces<16>(keywords, keywordCount, layout, run, out);
+    if (longestPiece <= 32) return WriteShortPieces<32>(keywords, keywordCount, layout, run, out);
+    if (longestPiece <= 64) return WriteShortPieces<64>(keywords, keywordCount, layout, run, out);
+    return WriteDirectPieces(keywords, layout, run, out);
+}
+
 }  // namespace
 
 OrderingList PermutationOrderings(int keywordCount, bool includeSubsets) {
@@ -223,44 +285,31 @@ OrderingList PermutationOrderings(int keywordCount, bool includeSubsets) {
     }
 }
 
-size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout) {
-    const PieceLayout& lines = PiecesFor(CountKeywords(keywords));
-    const size_t lineCount = lines.lineCount[includeSubsets];
-    const size_t blanks = lines.pieceCount[includeSubsets] - lineCount;
-    size_t length = blanks;
-    bool fits = AddTimes(length, lineCount, layout.lineStart.size()) &&
-                AddTimes(length, lineCount, layout.lineFinish.size()) &&
-                AddTimes(length, lineCount - (layout.endLastLine ? 0 : 1), layout.lineEnd.size());
-    for (size_t k = 0; fits && k < 4; ++k) {
-        fits = AddTimes(length, lines.keywordUses[includeSubsets][k], keywords.words[k].size());
-    }
-    return fits ? length : kPermutationTextTooLong;
+size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
+                         LineMask lines) {
+    unsigned char chosen[kMostPieces];
+    return LengthOf(keywords, layout, ChoosePieces(CountKeywords(keywords), includeSubsets, lines, chosen).counts);
 }
 
 char* WriteLaidOutText(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
-                       char* out) {
+                       char* out, LineMask lines) {
     const int keywordCount = CountKeywords(keywords);
-    size_t longestPiece = 0;
-    for (int k = 0; k < keywordCount; ++k) {
-        const size_t word = keywords.words[k].size();
-        const size_t leading = layout.lineStart.size() + word + 1;
-        const size_t trailing = word + layout.lineFinish.size() + layout.lineEnd.size();
-        longestPiece = std::max({longestPiece, leading, trailing});
-    }
-    const PieceRun run = RunOf(keywordCount, includeSubsets, layout.endLastLine);
-    if (longestPiece <= 16) return WriteShortPieces<16>(keywords, keywordCount, layout, run, out);
-    if (longestPiece <= 32) return WriteShortPieces<32>(keywords, keywordCount, layout, run, out);
-    if (longestPiece <= 64) return WriteShortPieces<64>(keywords, keywordCount, layout, run, out);
-    return WriteDirectPieces(keywords, layout, run, out);
+    unsigned char chosen[kMostPieces];
+    return WritePieces(keywords, keywordCount, layout, ChoosePieces(keywordCount, includeSubsets, lines, chosen), out);
 }
 
+// Every line, straight from the table: the window never chooses lines, and so carries no code
+// for choosing them.
 Text BuildPermutationText(const KeywordList& keywords, DelimiterPair delimiters,
                           bool includeSubsets) {
     const LineLayout layout = DelimitedLines(delimiters, kClipboardLineEnd, false);
-    const size_t length = LaidOutTextLength(keywords, includeSubsets, layout);
+    const int keywordCount = CountKeywords(keywords);
+    const PieceLayout& table = PiecesFor(keywordCount);
+    const ChosenPieces every{table.pieces, table.counts[includeSubsets]};
+    const size_t length = LengthOf(keywords, layout, every.counts);
     Text text;
     // Sized up front: one allocation, however long the keywords are.
     if (length == kPermutationTextTooLong || !text.Resize(length)) return Text();
-    WriteLaidOutText(keywords, includeSubsets, layout, text.MutableData());
+    WritePieces(keywords, keywordCount, layout, every, text.MutableData());
     return text;
 }

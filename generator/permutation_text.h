@@ -4,6 +4,7 @@
 // fuzzer and the benchmark all build their text with it.
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "generator/keyword_set.h"
@@ -57,14 +58,20 @@ inline constexpr std::string_view kClipboardLineEnd = "\r\n";
 // What LaidOutTextLength gives when the text would not fit in memory's size type.
 inline constexpr size_t kPermutationTextTooLong = static_cast<size_t>(-1);
 
+// Which of a set's lines to lay out: bit i for line i of PermutationOrderings (at most 60).
+using LineMask = uint64_t;
+inline constexpr LineMask kAllLines = ~LineMask{0};
+
 // The size of the text for this layout, kPermutationTextTooLong when it would not fit in
 // memory's size type, and the writer, whose `out` holds that many bytes and which returns the
-// end of what it wrote. Meant to be called once per keyword set: nothing is allocated, and the
-// lines are laid out from the tables ahead of time, so a set costs little more than copying
-// its bytes.
-size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout);
+// end of what it wrote. Only the chosen lines are laid out, the last of them ended as the
+// layout says. Meant to be called once per keyword set: nothing is allocated, and the lines
+// are laid out from the tables ahead of time, so a set costs little more than copying its
+// bytes.
+size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
+                         LineMask lines = kAllLines);
 char* WriteLaidOutText(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
-                       char* out);
+                       char* out, LineMask lines = kAllLines);
 
 // The window's text: every ordering of the keywords, one delimited line each, lines joined by
 // CR LF with none after the last; with includeSubsets (three or four keywords) the orderings

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/golden_cases.h"
 #include "tests/support/reference_orderings.h"
 
 namespace {
@@ -55,17 +56,13 @@ std::set<Ordering> AsSet(const std::vector<Ordering>& orderings) {
 }
 
 TEST(PermutationText, WorkedExampleByteForByte) {
-    const KeywordStore keywords = Keywords("blue", "running", "shoes");
-    EXPECT_EQ(reference::BuiltText(keywords, kBracketDelimiters, true),
-              "[blue running shoes]\r\n[blue shoes running]\r\n[shoes blue running]\r\n"
-              "[shoes running blue]\r\n[running shoes blue]\r\n[running blue shoes]\r\n"
-              "[running shoes]\r\n[shoes running]\r\n[blue running]\r\n"
-              "[running blue]\r\n[shoes blue]\r\n[blue shoes]");
-    EXPECT_EQ(reference::BuiltText(keywords, kQuoteDelimiters, true),
-              "\"blue running shoes\"\r\n\"blue shoes running\"\r\n\"shoes blue running\"\r\n"
-              "\"shoes running blue\"\r\n\"running shoes blue\"\r\n\"running blue shoes\"\r\n"
-              "\"running shoes\"\r\n\"shoes running\"\r\n\"blue running\"\r\n"
-              "\"running blue\"\r\n\"shoes blue\"\r\n\"blue shoes\"");
+    const golden::WorkedExample example = golden::ReadWorkedExample();
+    const golden::Keywords& words = example.keywords;
+    const KeywordStore keywords = Keywords(words[0], words[1], words[2], words[3]);
+    EXPECT_EQ(reference::BuiltText(keywords, kBracketDelimiters, true), golden::Joined(example.lines, "\r\n", false));
+    std::vector<std::string> quoted = example.lines;
+    for (std::string& line : quoted) line.front() = line.back() = '"';
+    EXPECT_EQ(reference::BuiltText(keywords, kQuoteDelimiters, true), golden::Joined(quoted, "\r\n", false));
 }
 
 TEST(PermutationText, EveryTableMatchesItsStructuralRuleAndCoversEachOrderingOnce) {
@@ -234,6 +231,29 @@ TEST(PermutationText, AnyLayoutAndKeywordLengthsAreWrittenExactlyIntoTheirOwnSiz
                     // Exactly as large as the text, so that the sanitizer sees any byte past it.
                     const std::unique_ptr<char[]> text(new char[size]);
                     EXPECT_EQ(WriteLaidOutText(*set, subsets, layout, text.get()), text.get() + size);
+                    EXPECT_EQ(std::string(text.get(), size), expected);
+                }
+            }
+        }
+    }
+}
+
+TEST(PermutationText, OnlyTheChosenLinesAreLaidOutTheLastOfThemEndedAsTheLayoutSays) {
+    const LineLayout layouts[] = {{"[", "]", "\n", true}, {"\"", "\"", "\r\n", false}, {"", "", "", false}};
+    const LineMask masks[] = {0, 1, LineMask{1} << 1, LineMask{1} << 59, 0x5555555555555555u, ~LineMask{1}, kAllLines};
+    for (const size_t length : {1u, 16u, 65u}) {
+        const KeywordStore four = Keywords(std::string(length, 'a'), "b", std::string(length + 1, 'c'), "d");
+        const KeywordStore three = Keywords(four.words[0], four.words[1], four.words[2]);
+        for (const KeywordStore* set : {&three, &four}) {
+            for (const LineLayout& layout : layouts) {
+                for (const LineMask mask : masks) {
+                    SCOPED_TRACE(testing::Message() << "length " << length << ", " << CountKeywords(*set)
+                                                    << " keywords, mask " << std::hex << mask);
+                    const std::string expected = reference::ExpectedLaidOutText(*set, true, layout, mask);
+                    const size_t size = LaidOutTextLength(*set, true, layout, mask);
+                    ASSERT_EQ(size, expected.size());
+                    const std::unique_ptr<char[]> text(new char[size]);
+                    EXPECT_EQ(WriteLaidOutText(*set, true, layout, text.get(), mask), text.get() + size);
                     EXPECT_EQ(std::string(text.get(), size), expected);
                 }
             }

@@ -55,6 +55,10 @@ constexpr std::string_view TextFrom(std::string_view text, size_t from) noexcept
     return {text.data() + from, text.size() - from};
 }
 
+// The length of the valid UTF-8 sequence at the start of `text` (RFC 3629: no overlong forms,
+// no surrogates, nothing past U+10FFFF), or 0 when it does not start with one.
+size_t Utf8SequenceLength(std::string_view text) noexcept;
+
 // Appends the number in decimal digits; false when memory cannot be had.
 bool AppendNumber(Text* text, size_t number) noexcept;
 

@@ -7,6 +7,7 @@ const path = require('path');
 const zlib = require('zlib');
 const { spawnSync } = require('child_process');
 const { launch, pageUrl, pagePath, buildDir } = require('./chromium');
+const { putStrings, engineNames, campaignFlags } = require('./engine_memory');
 
 const [cli, work] = process.argv.slice(2);
 const kLoads = 21;
@@ -26,7 +27,7 @@ function makeSets(count) {
 
 // The engine alone, under node's V8 (Chromium's engine): the input from memory, the output
 // dropped, as varnholt-cli's to /dev/null.
-function timeEngine(input, flags) {
+function timeEngine(input, options) {
   const module = new WebAssembly.Module(fs.readFileSync(path.join(buildDir, 'varnholt_engine.wasm')));
   const times = [];
   for (let run = 0; run < kCliRuns; ++run) {
@@ -43,12 +44,12 @@ function timeEngine(input, flags) {
       take_message() {},
     } }).exports;
     engine._initialize();
-    const strings = ['phrase', 'auto', '', 'sets'].map(text => Buffer.from(text));
-    const at = engine.allocate(64);
-    new Uint32Array(engine.memory.buffer, at, 4).set(strings.map(b => b.length));
-    Buffer.concat(strings).copy(new Uint8Array(engine.memory.buffer), at + 16);
+    const names = engineNames(engine);
+    const strings = putStrings(engine, ['phrase', 'auto', '', 'sets']);
     const start = performance.now();
-    if (engine.campaign(at + 16, at, flags) !== 0) throw new Error('the engine failed');
+    if (engine.campaign(strings.bytes, strings.sizes, campaignFlags(names, options), 0) !== names.results.written) {
+      throw new Error('the engine failed');
+    }
     times.push(performance.now() - start);
   }
   return median(times);
@@ -124,13 +125,14 @@ async function timePage(page, file, options) {
 
     const sets = makeSets(100000);
     const input = fs.readFileSync(sets);
-    // Flags as the page sends them: 1 subsets, 2 CSV, 512 CR LF.
-    for (const options of [{ output: 'text', lineEnds: 'lf', args: ['--lf'], flags: 1 },
-                           { output: 'csv', lineEnds: 'crlf', args: ['--format', 'csv', '--crlf'], flags: 1 | 2 | 512 }]) {
+    // The engine's options as the page names them.
+    for (const options of [{ output: 'text', lineEnds: 'lf', args: ['--lf'], engine: { subsets: true } },
+                           { output: 'csv', lineEnds: 'crlf', args: ['--format', 'csv', '--crlf'],
+                             engine: { subsets: true, csvOutput: true, crLf: true } }]) {
       const args = ['--subsets', '--input', sets, ...options.args];
       const toNull = timeCli(args);
       const toFile = timeCli(args, path.join(work, 'out'));
-      const engine = timeEngine(input, options.flags);
+      const engine = timeEngine(input, options.engine);
       const inPage = await timePage(page, sets, options);
       console.log(`100,000 sets with subsets, ${options.output} (${options.size} bytes):\n` +
                   `  page, press to file ready to download: ${ms(inPage)} (median of ${kPageRuns})\n` +

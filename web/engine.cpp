@@ -8,7 +8,8 @@
 #include <string_view>
 
 #include "campaign/campaign.h"
-#include "campaign/keyword_limits.h"
+#include "generator/keyword_limits.h"
+#include "generator/keyword_set.h"
 #include "generator/permutation_text.h"
 #include "support/text.h"
 
@@ -16,8 +17,9 @@
 
 namespace {
 
-// The last text `permutations` built; the page reads it before the next call.
+// The last texts `permutations` and `names` built; the page reads each before the next call.
 Text lastText;
+Text namesJson;
 
 }  // namespace
 
@@ -29,14 +31,23 @@ VARNHOLT_EXPORT("release") void Release(char* bytes) {
     std::free(bytes);
 }
 
+namespace {
+
+KeywordList KeywordsAt(const char* keywords, const size_t* sizes) {
+    KeywordList list;
+    for (size_t k = 0, at = 0; k < 4; at += sizes[k], ++k) list.words[k] = {keywords + at, sizes[k]};
+    return list;
+}
+
+}  // namespace
+
 // The window's text for the four keywords laid one after another at `keywords` (UTF-8, sizes
 // in `sizes[0..3]`): its length, or -1 when memory for it cannot be had. The text itself is at
 // `permutations_text()` until the next call.
 VARNHOLT_EXPORT("permutations") long Permutations(const char* keywords, const size_t* sizes, int brackets,
                                                   int includeSubsets) {
-    KeywordList list;
-    for (size_t k = 0, at = 0; k < 4; at += sizes[k], ++k) list.words[k] = {keywords + at, sizes[k]};
-    lastText = BuildPermutationText(list, brackets ? kBracketDelimiters : kQuoteDelimiters, includeSubsets != 0);
+    lastText = BuildPermutationText(KeywordsAt(keywords, sizes), brackets ? kBracketDelimiters : kQuoteDelimiters,
+                                    includeSubsets != 0);
     // Two keywords always give text, so an empty one means memory ran out.
     if (lastText.IsEmpty()) return -1;
     return static_cast<long>(lastText.Size());
@@ -46,9 +57,20 @@ VARNHOLT_EXPORT("permutations_text") const char* PermutationsText() {
     return lastText.Data();
 }
 
-// Google Ads' limits as the campaign engine applies them, for the preview to mark the same
-// phrases: into `out`, the most characters and words a keyword may have and the size of the
-// characters it may not hold, which are returned.
+// The set's own rules for the same four keywords, into `out`: how many keywords count, which
+// required one is missing (0 none, 1 or 2) and how many lines the set gives.
+VARNHOLT_EXPORT("keyword_set") void KeywordSet(const char* keywords, const size_t* sizes, int includeSubsets,
+                                               size_t* out) {
+    const KeywordList list = KeywordsAt(keywords, sizes);
+    out[0] = static_cast<size_t>(CountKeywords(list));
+    const MissingKeyword missing = FindMissingKeyword(list);
+    out[1] = missing == MissingKeyword::kKeyword1 ? 1 : missing == MissingKeyword::kKeyword2 ? 2 : 0;
+    out[2] = CountLines(list, includeSubsets != 0);
+}
+
+// Google Ads' limits as the campaign engine applies them, for the preview to word its marks:
+// into `out`, the most characters and words a keyword may have and the size of the characters
+// it may not hold, which are returned.
 VARNHOLT_EXPORT("keyword_limits") const char* KeywordLimits(size_t* out) {
     out[0] = kMaxKeywordCharacters;
     out[1] = kMaxKeywordWords;
@@ -56,11 +78,17 @@ VARNHOLT_EXPORT("keyword_limits") const char* KeywordLimits(size_t* out) {
     return kRefusedKeywordCharacters.data();
 }
 
-// A phrase's size as those limits count it: its characters into out[0], its words into out[1].
-VARNHOLT_EXPORT("measure_keyword") void MeasurePhrase(const char* phrase, size_t size, size_t* out) {
-    const KeywordSize measured = MeasureKeyword({phrase, size});
+// The verdict on those limits, as the campaign engine judges it, for the phrase at `phrase`
+// (its size in `size[0]`), into `out`: its characters and words, whether each is over its
+// limit (1 or 0), and which refused characters it holds (bit c for keyword_limits' character c).
+VARNHOLT_EXPORT("phrase_verdict") void JudgePhraseAt(const char* phrase, const size_t* size, size_t* out) {
+    const KeywordSize measured = MeasureKeyword({phrase, size[0]});
+    const PhraseVerdict verdict = JudgePhrase(measured);
     out[0] = measured.characters;
     out[1] = measured.words;
+    out[2] = verdict.tooManyCharacters;
+    out[3] = verdict.tooManyWords;
+    out[4] = verdict.refused;
 }
 
 // The worker's side of a campaign run: its JavaScript reads the file in slices, keeps the
@@ -102,6 +130,40 @@ enum CampaignFlag : unsigned {
 // Returned for match types or an encoding the engine does not know.
 constexpr int kBadOptions = -1;
 
+// The names the page gives the flags and reads the results by, so that the two agree by name
+// whatever order the values come in.
+struct Name {
+    std::string_view name;
+    int value;
+};
+
+constexpr Name kFlagNames[] = {
+    {"subsets", kSubsets}, {"csvOutput", kCsvOutput}, {"csvInput", kCsvInput}, {"negative", kNegative},
+    {"mix", kMix}, {"unique", kUnique}, {"strict", kStrict}, {"byteOrderMark", kByteOrderMark},
+    {"campaignColumn", kCampaignColumn}, {"crLf", kCrLf},
+};
+
+constexpr Name kResultNames[] = {
+    {"written", static_cast<int>(CampaignResult::kWritten)},
+    {"invalidInput", static_cast<int>(CampaignResult::kInvalidInput)},
+    {"readFailed", static_cast<int>(CampaignResult::kReadFailed)},
+    {"outputStopped", static_cast<int>(CampaignResult::kOutputStopped)},
+    {"outOfMemory", static_cast<int>(CampaignResult::kOutOfMemory)},
+    {"noKeywordSets", static_cast<int>(CampaignResult::kNoKeywordSets)},
+    {"badOptions", kBadOptions},
+};
+
+template <size_t N>
+bool AppendNames(Text* json, std::string_view key, const Name (&names)[N]) {
+    bool built = json->Append("\"") && json->Append(key) && json->Append("\":{");
+    for (size_t n = 0; n < N && built; ++n) {
+        built = (n == 0 || json->Append(",")) && json->Append("\"") && json->Append(names[n].name) &&
+                json->Append("\":") && (names[n].value >= 0 || json->Append("-")) &&
+                AppendNumber(json, static_cast<size_t>(names[n].value < 0 ? -names[n].value : names[n].value));
+    }
+    return built && json->Append("}");
+}
+
 // Where a message points the user to a control, it names the page's, as the page labels them.
 constexpr ControlNames kPageControls = {
     "choose \"Windows-1252\" under \"File encoding\" to convert them",
@@ -136,4 +198,17 @@ VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* size
     options.maxMessages = maxMessages;
     options.controlNames = kPageControls;
     return static_cast<int>(WriteCampaignFromFile(options, Read, nullptr, fields[3], {Write, nullptr}, {Report, nullptr}));
+}
+
+// The flags' and results' names and values as JSON, {"flags":{"subsets":1,...},"results":{...}},
+// its size into `size`; null when memory for it cannot be had.
+VARNHOLT_EXPORT("names") const char* Names(size_t* size) {
+    Text& json = namesJson;
+    json.Resize(0);
+    if (!json.Append("{") || !AppendNames(&json, "flags", kFlagNames) || !json.Append(",") ||
+        !AppendNames(&json, "results", kResultNames) || !json.Append("}")) {
+        return nullptr;
+    }
+    *size = json.Size();
+    return json.Data();
 }

@@ -4,7 +4,6 @@
 // campaign mode in a worker, so that a file of any size leaves the page responsive.
 (() => {
 const $ = id => document.getElementById(id);
-const encoder = new TextEncoder();
 const decoder = new TextDecoder();
 
 // The engine, inlined gzipped and as base64 by web/assemble.js; compiled once, for the page and
@@ -31,15 +30,10 @@ const kNoEngine = 'This browser cannot run Varnholt (it needs WebAssembly with S
 // The window's text for these keywords: lines joined by CR LF, none after the last; null when
 // the engine cannot have the memory for it.
 function permutationText(engine, words, brackets, subsets) {
-  const bytes = words.map(word => encoder.encode(word));
-  const size = bytes.reduce((sum, b) => sum + b.length, 0);
-  const at = engine.allocate(16 + size);
-  if (!at) return null;
-  const memory = new Uint8Array(engine.memory.buffer);
-  new Uint32Array(engine.memory.buffer, at, 4).set(bytes.map(b => b.length));
-  bytes.reduce((offset, b) => (memory.set(b, offset), offset + b.length), at + 16);
-  const length = engine.permutations(at + 16, at, brackets ? 1 : 0, subsets ? 1 : 0);
-  engine.release(at);
+  const keywords = putStrings(engine, words);
+  if (!keywords) return null;
+  const length = engine.permutations(keywords.bytes, keywords.sizes, brackets ? 1 : 0, subsets ? 1 : 0);
+  engine.release(keywords.sizes);
   if (length < 0) return null;
   try {
     return decoder.decode(new Uint8Array(engine.memory.buffer, engine.permutations_text(), length));
@@ -48,23 +42,24 @@ function permutationText(engine, words, brackets, subsets) {
   }
 }
 
-// How many lines the keywords give, as the builder lays them out.
-function lineCount(words, subsets) {
-  if (words[2] === '') return 2;
-  if (words[3] === '') return subsets ? 12 : 6;
-  return subsets ? 60 : 24;
+// The engine's rules for these keywords: how many count, which required one is missing (0 for
+// none, else its number) and how many lines they give; null when the engine has no memory.
+function keywordSet(engine, words, subsets) {
+  const keywords = putStrings(engine, words);
+  const out = keywords && engine.allocate(12);
+  if (out) engine.keyword_set(keywords.bytes, keywords.sizes, subsets ? 1 : 0, out);
+  const [counted, missing, lines] = out ? new Uint32Array(engine.memory.buffer, out, 3) : [];
+  if (keywords) engine.release(keywords.sizes);
+  if (!out) return null;
+  engine.release(out);
+  return { counted, missing, lines };
 }
 
 // ---- The window's twin ----------------------------------------------------------------------
 const keywordFields = [1, 2, 3, 4].map(n => $('keyword' + n));
 const twinMessage = $('twin-message');
 
-function keywords() {
-  const words = keywordFields.map(field => field.value);
-  // As in the window: keyword 4 counts only after a keyword 3.
-  if (words[2] === '') words[3] = '';
-  return words;
-}
+const keywords = () => keywordFields.map(field => field.value);
 const bracketsChosen = () => $('brackets').checked;
 
 function say(element, text, isError) {
@@ -74,25 +69,34 @@ function say(element, text, isError) {
   requestAnimationFrame(() => { element.textContent = text; });
 }
 
-function missingKeyword(index, text) {
-  say(twinMessage, text, true);
-  keywordFields[index].setAttribute('aria-invalid', 'true');
-  keywordFields[index].focus();
+// The window's texts for a missing keyword, by its number.
+const kMissingKeywordTexts = {
+  1: 'Need to enter Keyword 1.  Try again.',
+  2: 'Need at least two keywords. Enter Keyword 2.',
+};
+
+function missingKeyword(number) {
+  say(twinMessage, kMissingKeywordTexts[number], true);
+  keywordFields[number - 1].setAttribute('aria-invalid', 'true');
+  keywordFields[number - 1].focus();
 }
+
+const kNoMemory = 'There is not enough memory for so much text. Try shorter keywords.';
 
 async function press() {
   $('copy-fallback').hidden = true;
   const words = keywords();
-  if (words[0] === '') return missingKeyword(0, 'Need to enter Keyword 1.  Try again.');
-  if (words[1] === '') return missingKeyword(1, 'Need at least two keywords. Enter Keyword 2.');
   let engine;
   try {
     engine = await builder;
   } catch {
     return say(twinMessage, kNoEngine, true);
   }
+  const set = keywordSet(engine, words, false);
+  if (!set) return say(twinMessage, kNoMemory, true);
+  if (set.missing) return missingKeyword(set.missing);
   const text = permutationText(engine, words, bracketsChosen(), $('subsets').checked);
-  if (text === null) return say(twinMessage, 'There is not enough memory for so much text. Try shorter keywords.', true);
+  if (text === null) return say(twinMessage, kNoMemory, true);
   if (await copyToClipboard(text)) return say(twinMessage, 'The text is in the clipboard (ready for pasting).');
   const copy = $('copy-text');
   copy.value = text;
@@ -133,9 +137,8 @@ $('twin').addEventListener('submit', event => {
 for (const field of keywordFields) field.addEventListener('input', () => field.removeAttribute('aria-invalid'));
 
 // ---- Preview --------------------------------------------------------------------------------
-// Google Ads' limits for one keyword, as the campaign engine checks them: characters (counted
-// as UTF-8 counts them), words (runs of anything but blanks and tabs), and the characters it
-// does not accept.
+// Google Ads' limits for one keyword, as the campaign engine checks them: the most characters
+// and words, and the characters it does not accept.
 function keywordLimits(engine) {
   const at = engine.allocate(12);
   const refused = engine.keyword_limits(at);
@@ -144,19 +147,21 @@ function keywordLimits(engine) {
   return { characters, words, refused: decoder.decode(new Uint8Array(engine.memory.buffer, refused, refusedSize)) };
 }
 
-// Why Google Ads would not take this phrase as a keyword; empty when it would.
+// Why Google Ads would not take this phrase as a keyword, as the engine judges it; empty when
+// it would.
 function limitReasons(engine, limits, phrase) {
-  const bytes = encoder.encode(phrase);
-  const at = engine.allocate(8 + bytes.length);
-  if (!at) return '';
-  new Uint8Array(engine.memory.buffer).set(bytes, at + 8);
-  engine.measure_keyword(at + 8, bytes.length, at);
-  const [characters, words] = new Uint32Array(engine.memory.buffer, at, 2);
-  engine.release(at);
+  const packed = putStrings(engine, [phrase]);
+  const out = packed && engine.allocate(20);
+  if (out) engine.phrase_verdict(packed.bytes, packed.sizes, out);
+  const [characters, words, tooManyCharacters, tooManyWords, refusedBits] =
+    out ? new Uint32Array(engine.memory.buffer, out, 5) : [];
+  if (packed) engine.release(packed.sizes);
+  if (!out) return '';
+  engine.release(out);
   const over = [];
-  if (characters > limits.characters) over.push(`${characters} characters, more than ${limits.characters}`);
-  if (words > limits.words) over.push(`${words} words, more than ${limits.words}`);
-  const refused = [...limits.refused].filter(character => phrase.includes(character));
+  if (tooManyCharacters) over.push(`${characters} characters, more than ${limits.characters}`);
+  if (tooManyWords) over.push(`${words} words, more than ${limits.words}`);
+  const refused = [...limits.refused].filter((character, c) => refusedBits >> c & 1);
   return [over.length ? 'Over Google Ads’ limits: ' + over.join('; ') : '',
           refused.length ? 'Characters Google Ads does not accept in keywords: ' + refused.join(' ') : '',
   ].filter(Boolean).join('. ');
@@ -179,17 +184,18 @@ function renderPreview(engine) {
   const list = $('preview-lines');
   const summary = $('preview-summary');
   list.replaceChildren();
-  if (words[0] === '' || words[1] === '') {
+  const set = keywordSet(engine, words, $('subsets').checked);
+  if (set && set.missing) {
     summary.textContent = 'Type keywords 1 and 2 to see the lines.';
     return;
   }
   // Past a few megabytes the lines are counted, not shown: the press still copies them all.
-  const size = words.reduce((sum, word) => sum + word.length, 0) * lineCount(words, $('subsets').checked);
+  const size = set && words.slice(0, set.counted).reduce((sum, word) => sum + word.length, 0) * set.lines;
   if (size > kMaxShownText) {
-    summary.textContent = `${count(lineCount(words, $('subsets').checked), 'line')}, too long to show here.`;
+    summary.textContent = `${count(set.lines, 'line')}, too long to show here.`;
     return;
   }
-  const text = permutationText(engine, words, bracketsChosen(), $('subsets').checked);
+  const text = set && permutationText(engine, words, bracketsChosen(), $('subsets').checked);
   if (text === null) {
     summary.textContent = 'There is not enough memory for so much text.';
     return;
@@ -237,14 +243,14 @@ let downloadUrls = [];
 // many there were, so that a file of millions of warnings takes no more memory for them.
 const kKeptMessages = 1000;
 
-// The engine's results (CampaignResult), as the user reads them.
-const kWritten = 0;
+// The engine's results, by its names for them, as the user reads them; the worker's own
+// 'out of memory' when the browser had none for the output.
 const kResultTexts = {
-  1: 'Nothing was written: the input has invalid lines, listed below. Correct them and try again.',
-  2: 'The file could not be read to its end: it may have been changed or moved. Load it again.',
-  3: 'The output could not be kept: the browser has run out of memory. Try fewer keyword sets at a time.',
-  4: 'There is not enough memory for this campaign. Try fewer keyword sets at a time.',
-  5: 'Nothing to download: the input holds no keyword sets.',
+  invalidInput: 'Nothing was written: the input has invalid lines, listed below. Correct them and try again.',
+  readFailed: 'The file could not be read to its end: it may have been changed or moved. Load it again.',
+  outputStopped: 'The output could not be kept: the browser has run out of memory. Try fewer keyword sets at a time.',
+  outOfMemory: 'There is not enough memory for this campaign. Try fewer keyword sets at a time.',
+  noKeywordSets: 'Nothing to download: the input holds no keyword sets.',
   'out of memory': 'The browser ran out of memory for the output. Try fewer keyword sets at a time.',
 };
 
@@ -285,15 +291,17 @@ function campaignSettings() {
   const checked = id => $(id).checked && !$(id).disabled;
   const csv = $('output-format').value === 'csv';
   const campaign = csv ? $('campaign-name').value : '';
-  const flags = [checked('campaign-subsets'), csv, $('input-format').value === 'csv', checked('negative'),
-                 checked('mix'), checked('unique'), checked('strict'), checked('bom'), campaign !== '',
-                 $('line-ends').value === 'crlf'].reduce((bits, on, bit) => bits | (on ? 1 << bit : 0), 0);
   return {
     // Always in the order exact, phrase, broad, whichever are ticked.
     matchTypes: [...document.querySelectorAll('#match-types input:checked')].map(box => box.value).join(','),
     encoding: chosenFile ? $('encoding').value : 'utf-8',
     campaign,
-    flags,
+    // By the engine's names for its flags.
+    options: {
+      subsets: checked('campaign-subsets'), csvOutput: csv, csvInput: $('input-format').value === 'csv',
+      negative: checked('negative'), mix: checked('mix'), unique: checked('unique'), strict: checked('strict'),
+      byteOrderMark: checked('bom'), campaignColumn: campaign !== '', crLf: $('line-ends').value === 'crlf',
+    },
     mimeType: csv ? 'text/csv' : 'text/plain',
   };
 }
@@ -342,7 +350,8 @@ async function runCampaign() {
   $('download').hidden = true;
   $('report').hidden = true;
   $('report-lines').replaceChildren();
-  workerUrl = workerUrl || URL.createObjectURL(new Blob([$('worker-source').textContent], { type: 'text/javascript' }));
+  workerUrl = workerUrl || URL.createObjectURL(new Blob([$('engine-memory').textContent, $('worker-source').textContent],
+                                                        { type: 'text/javascript' }));
   const current = worker = new Worker(workerUrl);
   const name = outputName(settings);
   // Whatever a cancelled run had already sent is dropped.
@@ -391,7 +400,7 @@ function showMessages(messages, capped) {
 function showResult({ result, output, size, messages }, name) {
   const capped = messages.length > kKeptMessages;
   if (messages.length) showMessages(messages, capped);
-  if (result !== kWritten) return say(campaignStatus, kResultTexts[result] || `The engine stopped (result ${result}).`, true);
+  if (result !== 'written') return say(campaignStatus, kResultTexts[result] || `The engine stopped (result ${result}).`, true);
   offerDownload(output, name, $('download-link'));
   $('download-link').textContent = `Save ${name} again`;
   $('download').hidden = false;

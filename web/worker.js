@@ -10,7 +10,6 @@ const kStage = 16 << 20;          // output bytes gathered before they are kept 
 const kProgressEvery = 100;       // milliseconds between progress reports
 
 const decoder = new TextDecoder();
-const encoder = new TextEncoder();
 const reader = new FileReaderSync();
 let engine;
 let run;
@@ -75,18 +74,6 @@ function takeMessage(at, size) {
   run.messages.push(decoder.decode(new Uint8Array(engine.memory.buffer, at, size)));
 }
 
-// Strings for the engine, one after another, with their sizes in front: the address of the
-// sizes and of the bytes.
-function putStrings(strings) {
-  const bytes = strings.map(text => encoder.encode(text));
-  const at = engine.allocate(16 + bytes.reduce((sum, b) => sum + b.length, 0));
-  if (!at) return null;
-  new Uint32Array(engine.memory.buffer, at, 4).set(bytes.map(b => b.length));
-  const memory = new Uint8Array(engine.memory.buffer);
-  bytes.reduce((offset, b) => (memory.set(b, offset), offset + b.length), at + 16);
-  return at;
-}
-
 function start({ module, source, inputName, settings, maxMessages }) {
   engine = new WebAssembly.Instance(module, {
     env: { read_input: readInput, take_output: takeOutput, take_message: takeMessage },
@@ -95,8 +82,12 @@ function start({ module, source, inputName, settings, maxMessages }) {
   run = { source, offset: 0, slice: new Uint8Array(0), sliceAt: 0, reported: 0, written: 0,
           stage: new Uint8Array(kStage), staged: 0, parts: [], outOfMemory: false,
           messages: [] };
-  const at = putStrings([settings.matchTypes, settings.encoding, settings.campaign, inputName]);
-  const result = at ? engine.campaign(at + 16, at, settings.flags, maxMessages) : 'out of memory';
+  const names = engineNames(engine);
+  const flags = campaignFlags(names, settings.options);
+  const strings = putStrings(engine, [settings.matchTypes, settings.encoding, settings.campaign, inputName]);
+  const code = strings && engine.campaign(strings.bytes, strings.sizes, flags, maxMessages);
+  // The result by the engine's name for it.
+  const result = strings ? Object.keys(names.results).find(name => names.results[name] === code) ?? code : 'out of memory';
   try {
     keepStaged();
   } catch {

@@ -62,7 +62,9 @@ import -window root "$out/confirmation.png"
 expect_box "The text is in the clipboard (ready for pasting)." none
 
 probe clipboard "$(windows_path "$out/clipboard.bin")"
-printf '[blue running shoes]\r\n[blue shoes running]\r\n[shoes blue running]\r\n[shoes running blue]\r\n[running shoes blue]\r\n[running blue shoes]\r\n[running shoes]\r\n[shoes running]\r\n[blue running]\r\n[running blue]\r\n[shoes blue]\r\n[blue shoes]\0' \
+# The worked example's lines from the golden cases, joined by CR LF, and CF_TEXT's NUL.
+golden=$(dirname "$0")/../golden/keyword_sets.tsv
+printf '%s\0' "$(awk -F'\t' '$1 == "example" { for (i = 6; i <= NF; ++i) printf "%s%s", $i, (i < NF ? "\r\n" : "") }' "$golden")" \
     >"$out/expected.bin"
 cmp "$out/clipboard.bin" "$out/expected.bin" || fail "clipboard CF_TEXT bytes differ from the expected text"
 

@@ -77,12 +77,17 @@ inline int KeywordCount(const KeywordList& keywords) {
 
 // The text the builder must produce for any layout, assembled line by line from the derived
 // orderings.
-inline std::string ExpectedLaidOutText(const KeywordList& keywords, bool subsets, const LineLayout& layout) {
+inline std::string ExpectedLaidOutText(const KeywordList& keywords, bool subsets, const LineLayout& layout,
+                                       LineMask chosen = kAllLines) {
     const int n = KeywordCount(keywords);
-    std::vector<Ordering> lines = FullOrderings(n);
+    std::vector<Ordering> all = FullOrderings(n);
     if (subsets) {
         const std::vector<Ordering> more = SubsetOrderings(n);
-        lines.insert(lines.end(), more.begin(), more.end());
+        all.insert(all.end(), more.begin(), more.end());
+    }
+    std::vector<Ordering> lines;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (chosen >> i & 1) lines.push_back(all[i]);
     }
     std::string text;
     for (size_t i = 0; i < lines.size(); ++i) {

@@ -4,12 +4,9 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const { openPage, clipboardText } = require('./browser');
+const { workedExample } = require('./golden');
 
-const kWorkedExample = [
-  '[blue running shoes]', '[blue shoes running]', '[shoes blue running]', '[shoes running blue]',
-  '[running shoes blue]', '[running blue shoes]', '[running shoes]', '[shoes running]',
-  '[blue running]', '[running blue]', '[shoes blue]', '[blue shoes]',
-].join('\r\n');
+const kWorkedExample = workedExample.lines.join('\r\n');
 const kCopied = 'The text is in the clipboard (ready for pasting).';
 
 const keyword = (page, n) => page.getByLabel(`Keyword ${n}`, { exact: true });
@@ -30,7 +27,7 @@ test('the window\'s controls, its worked example and its clipboard text', async 
     fields.filter(field => field.labels.length === 0).map(field => field.id));
   assert.deepEqual(unlabelled, []);
 
-  await typeKeywords(page, ['blue', 'running', 'shoes']);
+  await typeKeywords(page, workedExample.keywords);
   await page.getByLabel('Brackets', { exact: true }).check();
   await page.getByLabel('Include Subsets', { exact: true }).check();
   await paste(page).click();
