@@ -431,7 +431,7 @@ int AddWords(HashSlots<uint32_t>* table, const Array<uint64_t>& words, const Key
     for (int k = 0; k < keywordCount; ++k) {
         bool allThere = true;
         for (; word < shapes[k].wordsEnd; ++word) {
-            if (!MakeRoom(table, 256)) return -1;
+            if (!MakeRoom(table, 512)) return -1;
             const uint32_t marked = Narrow(words.items[word]) | 1;
             size_t at = StartOf(*table, marked);
             while (Occupied(table->slots[at]) && table->slots[at] != marked) at = NextOf(*table, at);
