@@ -424,8 +424,8 @@ void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std:
 // Checks one keyword set and writes its phrases in every match type.
 void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view campaign,
               std::string_view adGroup, size_t line) {
-    const bool needsAdGroup = w->options.unique || w->options.format == OutputFormat::kCsv;
-    if (adGroup.empty() && needsAdGroup) {
+    // --unique names such an ad group itself, without the copy.
+    if (adGroup.empty() && w->options.format == OutputFormat::kCsv) {
         Text& joined = w->adGroup;
         joined.Resize(0);
         for (int k = 0; k < keywordCount; ++k) {

@@ -353,6 +353,16 @@ TEST(WrittenPhrases, EachCampaignsAdGroupKeepsItsPhrasesWhateverComesBetween) {
         {"", "G7", {"a", "b", "c"}, "a b c|a c b|c a b|c b a|b c a|b a c|b c|c b|a b|b a|c a|a c"},
         {"", "G7", {"c", "a"}, ""},
         {"", "G7", {"d", "c", "a"}, "d c a|d a c|a d c|a c d|c a d|c d a|d c|c d|a d|d a"},
+        // Capitals past a word's first eight bytes.
+        {"", "G8", {"runningshoes", "sale"}, "runningshoes sale|sale runningshoes"},
+        {"", "G8", {"SALE", "runningShoes"}, ""},
+        // An empty ad group is named after the set's keywords joined by blanks, whichever
+        // keywords hold the blanks, in the set's order.
+        {"", "", {"a b", "c"}, "a b c|c a b"},
+        {"", "", {"a", "b c"}, "b c a"},
+        {"", "a b c", {"c", "A b"}, ""},
+        {"", "", {"c", "a b"}, "c a b|a b c"},
+        {"Spring", "", {"a b", "c"}, "a b c|c a b"},
     };
     // With every hash the same, every match is decided on the bytes.
     for (const uint64_t hashMask : {~uint64_t{0}, uint64_t{0}}) {

@@ -48,15 +48,16 @@ uint64_t Mix(uint64_t x) {
     return x ^ (x >> 29);
 }
 
-// Eight bytes at a time. Every match is confirmed on the bytes, so the hash only has to
-// spread them.
+// Eight bytes at a time, one multiplication each. Every match is confirmed on the bytes, so the
+// hash only has to spread them.
 uint64_t HashOf(std::string_view bytes) {
-    uint64_t hash = Mix(bytes.size() + kMultiplier);
+    uint64_t hash = (bytes.size() + 1) * kMultiplier;
     size_t at = 0;
     for (; bytes.size() - at >= 8; at += 8) {
         uint64_t chunk;
         std::memcpy(&chunk, bytes.data() + at, 8);
-        hash = Mix(hash ^ chunk);
+        hash = (hash ^ chunk) * kMultiplier;
+        hash ^= hash >> 29;
     }
     uint64_t tail = 0;
     for (size_t i = at; i < bytes.size(); ++i) tail = tail << 8 | static_cast<unsigned char>(bytes[i]);
@@ -99,12 +100,13 @@ size_t NextOf(const HashSlots<Slot>& table, size_t at) {
 }
 
 // Room for one more slot, the table at most half full; false when memory cannot be had.
-// Growing a table costs more than its memory: an ad group's words start with room for many.
+// Growing a table costs more than its memory: an ad group's words start with room for many,
+// and the ad groups' table grows four times at a time.
 template <typename Slot>
-bool MakeRoom(HashSlots<Slot>* table, uint32_t firstCapacity = 16) {
+bool MakeRoom(HashSlots<Slot>* table, uint32_t firstCapacity = 16, int growthShift = 1) {
     if ((size_t{table->count} + 1) * 2 <= table->capacity) return true;
-    if (table->capacity >= uint32_t{1} << 30) return false;
-    const uint32_t capacity = table->capacity ? table->capacity * 2 : firstCapacity;
+    if (table->capacity >= uint32_t{1} << (31 - growthShift)) return false;
+    const uint32_t capacity = table->capacity ? table->capacity << growthShift : firstCapacity;
     HashSlots<Slot> grown{static_cast<Slot*>(std::calloc(capacity, sizeof(Slot))), capacity, table->count};
     if (!grown.slots) return false;
     for (size_t i = 0; i < table->capacity; ++i) {
@@ -119,7 +121,7 @@ bool MakeRoom(HashSlots<Slot>* table, uint32_t firstCapacity = 16) {
     return true;
 }
 
-// Sizes in the names and sets: seven bits a byte, the high bit set on all bytes but the last.
+// Sizes in the records: seven bits a byte, the high bit set on all bytes but the last.
 char* PutSize(char* at, size_t size) {
     for (; size >= 0x80; size >>= 7) *at++ = static_cast<char>(size | 0x80);
     *at++ = static_cast<char>(size);
@@ -137,86 +139,217 @@ const char* GetSize(const char* at, size_t* size) {
 
 constexpr size_t kMostSizeBytes = (sizeof(size_t) * 8 + 6) / 7;
 
-uint32_t NextSet(const WrittenPhrases& w, uint32_t set) {
-    uint32_t next;
-    std::memcpy(&next, w.sets.items + set, sizeof next);
-    return next;
+uint32_t Load(const WrittenPhrases& w, uint32_t at) {
+    uint32_t value;
+    std::memcpy(&value, w.records.items + at, sizeof value);
+    return value;
 }
 
-// A kept set's keyword count and forms.
-int ReadSet(const WrittenPhrases& w, uint32_t set, std::string_view forms[4]) {
-    const char* at = w.sets.items + set + sizeof(uint32_t);
+void Store(WrittenPhrases* w, uint32_t at, uint32_t value) {
+    std::memcpy(w->records.items + at, &value, sizeof value);
+}
+
+// Where a group record's fields stand.
+constexpr uint32_t kNewestSet = 0, kTables = 4, kGroupName = 8;
+
+// A group's campaign and ad group, as stored (the ad group has no size when it is named after
+// the keywords of the group's first set); where its first set starts.
+struct GroupName {
+    std::string_view campaign, adGroup;
+    bool namedAfterKeywords;
+    uint32_t firstSet;
+};
+
+GroupName NameOf(const WrittenPhrases& w, uint32_t group) {
+    const char* start = w.records.items + group + kGroupName;
+    size_t campaignSize, adGroupSize;
+    const char* at = GetSize(GetSize(start, &campaignSize), &adGroupSize);
+    const size_t storedSize = adGroupSize ? adGroupSize - 1 : 0;
+    GroupName name{{at, campaignSize}, {at + campaignSize, storedSize}, adGroupSize == 0, 0};
+    name.firstSet = static_cast<uint32_t>(at + campaignSize + storedSize - w.records.items);
+    return name;
+}
+
+uint32_t NewestSetOf(const WrittenPhrases& w, uint32_t group) {
+    const uint32_t newest = Load(w, group + kNewestSet);
+    return newest ? newest : NameOf(w, group).firstSet;
+}
+
+// The set kept before `set` in its group, 0 when it is the group's first.
+uint32_t OlderSet(const WrittenPhrases& w, uint32_t firstSet, uint32_t set) {
+    return set == firstSet ? 0 : Load(w, set - sizeof(uint32_t));
+}
+
+// A kept set's keyword count and keywords.
+int ReadSet(const WrittenPhrases& w, uint32_t set, std::string_view keywords[4]) {
+    const char* at = w.records.items + set;
     const int keywordCount = *at++;
     size_t sizes[4];
     for (int k = 0; k < keywordCount; ++k) at = GetSize(at, &sizes[k]);
     for (int k = 0; k < keywordCount; ++k) {
-        forms[k] = {at, sizes[k]};
+        keywords[k] = {at, sizes[k]};
         at += sizes[k];
     }
     return keywordCount;
 }
 
-// The set at hand stored as the newest of its group; its offset, or 0 when memory cannot be had.
-uint32_t StoreSet(WrittenPhrases* w, GroupPhrases* group, int keywordCount) {
-    const size_t at = w->sets.count ? w->sets.count : 1;  // offset 0 is none
-    const size_t most = sizeof(uint32_t) + 1 + kMostSizeBytes * keywordCount + w->forms.Size();
-    if (at + most > UINT32_MAX || !Reserve(&w->sets, at + most - w->sets.count)) return 0;
-    char* put = w->sets.items + at;
-    std::memcpy(put, &group->newestSet, sizeof group->newestSet);
-    put += sizeof group->newestSet;
-    *put++ = static_cast<char>(keywordCount);
-    for (int k = 0; k < keywordCount; ++k) put = PutSize(put, w->formSizes[k]);
-    std::memcpy(put, w->forms.Data(), w->forms.Size());
-    w->sets.count = static_cast<size_t>(put - w->sets.items) + w->forms.Size();
-    group->newestSet = static_cast<uint32_t>(at);
-    return group->newestSet;
+size_t MostSetSize(const KeywordList& keywords, int keywordCount) {
+    size_t size = 1 + kMostSizeBytes * keywordCount;
+    for (int k = 0; k < keywordCount; ++k) size += keywords.words[k].size();
+    return size;
 }
 
-bool IsNamed(const WrittenPhrases& w, const GroupPhrases& group, std::string_view campaign, std::string_view adGroup) {
-    size_t campaignSize, adGroupSize;
-    const char* name = GetSize(GetSize(w.names.items + group.name, &campaignSize), &adGroupSize);
-    return std::string_view(name, campaignSize) == campaign &&
-           std::string_view(name + campaignSize, adGroupSize) == adGroup;
+char* PutSet(char* at, const KeywordList& keywords, int keywordCount) {
+    *at++ = static_cast<char>(keywordCount);
+    for (int k = 0; k < keywordCount; ++k) at = PutSize(at, keywords.words[k].size());
+    for (int k = 0; k < keywordCount; ++k) {
+        if (keywords.words[k].empty()) continue;
+        std::memcpy(at, keywords.words[k].data(), keywords.words[k].size());
+        at += keywords.words[k].size();
+    }
+    return at;
+}
+
+// Room for `size` more bytes of records, their offsets within 32 bits; the offset they start
+// at (never 0), or 0 when memory cannot be had.
+uint32_t RecordRoom(WrittenPhrases* w, size_t size) {
+    const size_t at = w->records.count ? w->records.count : 1;  // offset 0 is none
+    if (at + size > UINT32_MAX || !Reserve(&w->records, at + size - w->records.count)) return 0;
+    w->records.count = at;
+    return static_cast<uint32_t>(at);
+}
+
+// The set at hand stored as the newest of its group; its offset, or 0 when memory cannot be had.
+uint32_t StoreSet(WrittenPhrases* w, uint32_t group, const KeywordList& keywords, int keywordCount) {
+    const uint32_t at = RecordRoom(w, sizeof(uint32_t) + MostSetSize(keywords, keywordCount));
+    if (!at) return 0;
+    Store(w, at, NewestSetOf(*w, group));
+    const uint32_t set = at + sizeof(uint32_t);
+    w->records.count = static_cast<size_t>(PutSet(w->records.items + set, keywords, keywordCount) - w->records.items);
+    Store(w, group + kNewestSet, set);
+    return set;
+}
+
+// Whether text is the keywords joined by blanks.
+bool IsJoinOf(std::string_view text, const std::string_view keywords[4], int keywordCount) {
+    size_t at = 0;
+    for (int k = 0; k < keywordCount; ++k) {
+        if (k > 0 && (at == text.size() || text[at++] != ' ')) return false;
+        if (text.size() - at < keywords[k].size() || std::string_view(text.data() + at, keywords[k].size()) != keywords[k]) {
+            return false;
+        }
+        at += keywords[k].size();
+    }
+    return at == text.size();
+}
+
+bool IsNamed(const WrittenPhrases& w, uint32_t group, std::string_view campaign, std::string_view adGroup) {
+    const GroupName name = NameOf(w, group);
+    if (name.campaign != campaign) return false;
+    if (!name.namedAfterKeywords) return name.adGroup == adGroup;
+    std::string_view keywords[4];
+    const int keywordCount = ReadSet(w, name.firstSet, keywords);
+    return IsJoinOf(adGroup, keywords, keywordCount);
 }
 
 uint32_t HashOfGroup(const WrittenPhrases& w, std::string_view campaign, std::string_view adGroup) {
     return Narrow(w.hashMask & (Mix(HashOf(campaign) ^ kMultiplier) ^ HashOf(adGroup)));
 }
 
-// The campaign's ad group, added when it is new; null when memory cannot be had.
-GroupPhrases* GroupOf(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup, uint32_t hash) {
-    if (!MakeRoom(&w->groupIndex)) return nullptr;
+// The campaign's ad group, or 0 when it is new; then *freeSlot is where it goes. False when
+// memory cannot be had.
+bool FindGroup(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup, uint32_t hash,
+               uint32_t* group, size_t* freeSlot) {
+    if (!MakeRoom(&w->groupIndex, 16, 2)) return false;
     size_t at = StartOf(w->groupIndex, hash);
     for (; Occupied(w->groupIndex.slots[at]); at = NextOf(w->groupIndex, at)) {
         const GroupSlot& slot = w->groupIndex.slots[at];
-        if (slot.hash == hash && IsNamed(*w, w->groups.items[slot.group - 1], campaign, adGroup)) {
-            w->lastGroup = slot.group;
-            return &w->groups.items[slot.group - 1];
+        if (slot.hash == hash && IsNamed(*w, slot.group, campaign, adGroup)) {
+            *group = slot.group;
+            return true;
         }
     }
-    const size_t name = w->names.count;
-    const size_t nameSize = 2 * kMostSizeBytes + campaign.size() + adGroup.size();
-    if (name + nameSize > UINT32_MAX || w->groups.count >= UINT32_MAX - 1 || !Reserve(&w->names, nameSize) ||
-        !Push(&w->groups, GroupPhrases{static_cast<uint32_t>(name), 0, 0, 0})) {
-        return nullptr;
-    }
-    char* put = PutSize(PutSize(w->names.items + name, campaign.size()), adGroup.size());
-    if (!campaign.empty()) std::memcpy(put, campaign.data(), campaign.size());
-    if (!adGroup.empty()) std::memcpy(put + campaign.size(), adGroup.data(), adGroup.size());
-    w->names.count = static_cast<size_t>(put - w->names.items) + campaign.size() + adGroup.size();
-    w->lastGroup = static_cast<uint32_t>(w->groups.count);
-    w->groupIndex.slots[at] = {hash, w->lastGroup};
-    ++w->groupIndex.count;
-    return &w->groups.items[w->lastGroup - 1];
+    *group = 0;
+    *freeSlot = at;
+    return true;
 }
 
-// Each keyword's shape and, in order, its words' hashes.
-bool DescribeKeywords(const std::string_view forms[4], int keywordCount, uint64_t hashMask, KeywordShape shapes[4],
-                      Array<uint64_t>* words) {
+// A new group with the set at hand as its first; its offset, or 0 when memory cannot be had.
+uint32_t AddGroup(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup, bool namedAfterKeywords,
+                  uint32_t hash, size_t slot, const KeywordList& keywords, int keywordCount) {
+    const std::string_view storedName = namedAfterKeywords ? std::string_view() : adGroup;
+    const uint32_t group = RecordRoom(
+        w, kGroupName + 2 * kMostSizeBytes + campaign.size() + storedName.size() + MostSetSize(keywords, keywordCount));
+    if (!group) return 0;
+    Store(w, group + kNewestSet, 0);
+    Store(w, group + kTables, 0);
+    char* put = PutSize(w->records.items + group + kGroupName, campaign.size());
+    put = PutSize(put, namedAfterKeywords ? 0 : adGroup.size() + 1);
+    if (!campaign.empty()) std::memcpy(put, campaign.data(), campaign.size());
+    put += campaign.size();
+    if (!storedName.empty()) std::memcpy(put, storedName.data(), storedName.size());
+    put += storedName.size();
+    w->records.count = static_cast<size_t>(PutSet(put, keywords, keywordCount) - w->records.items);
+    w->groupIndex.slots[slot] = {hash, group};
+    ++w->groupIndex.count;
+    return group;
+}
+
+// Whether text is already in its comparable form and one word: ASCII without capitals or
+// blanks, as most keywords are.
+bool IsFoldedWord(std::string_view text) {
+    size_t at = 0;
+    for (; text.size() - at >= 8; at += 8) {
+        uint64_t chunk;
+        std::memcpy(&chunk, text.data() + at, 8);
+        if (!IsPlainAscii(chunk) || LowerCaseAscii(chunk) != chunk) return false;
+    }
+    for (; at < text.size(); ++at) {
+        const unsigned char byte = static_cast<unsigned char>(text[at]);
+        if (byte >= 0x80 || byte == ' ' || byte == '\t' || InRange(byte, 'A', 'Z')) return false;
+    }
+    return true;
+}
+
+// The keywords' comparable forms: the keywords themselves where they are in that form already
+// (bit k of *foldedWords set where that is one word), otherwise folded into *folded. False when
+// memory cannot be had.
+bool FormsOf(const std::string_view keywords[4], int keywordCount, Text* folded, std::string_view forms[4],
+             unsigned* foldedWords) {
+    folded->Resize(0);
+    *foldedWords = 0;
+    size_t starts[4];
+    for (int k = 0; k < keywordCount; ++k) {
+        if (IsFoldedWord(keywords[k])) {
+            forms[k] = keywords[k];
+            if (!forms[k].empty()) *foldedWords |= 1u << k;
+            continue;
+        }
+        starts[k] = folded->Size();
+        if (!ComparableForm{folded}.Append(keywords[k])) return false;
+        forms[k] = {nullptr, folded->Size() - starts[k]};
+    }
+    for (int k = 0; k < keywordCount; ++k) {
+        if (!forms[k].data()) forms[k] = {folded->Data() + starts[k], forms[k].size()};
+    }
+    return true;
+}
+
+// Each keyword's shape and, in order, its words' hashes; the forms in foldedWords are one word
+// each.
+bool DescribeKeywords(const std::string_view forms[4], int keywordCount, unsigned foldedWords, uint64_t hashMask,
+                      KeywordShape shapes[4], Array<uint64_t>* words) {
     words->count = 0;
+    if (!Reserve(words, 4)) return false;
     for (int k = 0; k < keywordCount; ++k) {
         const std::string_view form = forms[k];
         KeywordShape& shape = shapes[k];
+        if (foldedWords >> k & 1) {
+            const uint64_t hash = hashMask & HashOf(form);
+            words->items[words->count++] = hash;
+            shape = {hash, kWordBase, false, false, words->count};
+            continue;
+        }
         shape = {0, 1, !form.empty() && form.front() == ' ', !form.empty() && form.back() == ' ', 0};
         for (size_t at = 0; at < form.size();) {
             if (form[at] == ' ') {
@@ -234,6 +367,19 @@ bool DescribeKeywords(const std::string_view forms[4], int keywordCount, uint64_
         shape.wordsEnd = words->count;
     }
     return true;
+}
+
+// A kept set's shapes and word hashes, in w->keptWords; its keyword count, or -1 when memory
+// cannot be had.
+int DescribeKeptSet(WrittenPhrases* w, uint32_t set, KeywordShape shapes[4]) {
+    std::string_view keywords[4], forms[4];
+    const int keywordCount = ReadSet(*w, set, keywords);
+    unsigned foldedWords;
+    if (!FormsOf(keywords, keywordCount, &w->keptForms, forms, &foldedWords) ||
+        !DescribeKeywords(forms, keywordCount, foldedWords, w->hashMask, shapes, &w->keptWords)) {
+        return -1;
+    }
+    return keywordCount;
 }
 
 // Whether no two phrases of a set can be equal: every keyword has a word and no word stands in
@@ -261,7 +407,7 @@ int AddWords(HashSlots<uint32_t>* table, const Array<uint64_t>& words, const Key
     for (int k = 0; k < keywordCount; ++k) {
         bool allThere = true;
         for (; word < shapes[k].wordsEnd; ++word) {
-            if (!MakeRoom(table, 256)) return -1;
+            if (!MakeRoom(table, 512)) return -1;
             const uint32_t marked = Narrow(words.items[word]) | 1;
             size_t at = StartOf(*table, marked);
             while (Occupied(table->slots[at]) && table->slots[at] != marked) at = NextOf(*table, at);
@@ -286,12 +432,12 @@ uint32_t PhraseHash(const KeywordShape shapes[4], const KeywordOrdering& line, u
 
 // One ordering of a kept set in its comparable form.
 bool PhraseOf(const WrittenPhrases& w, uint32_t set, uint32_t ordering, Text* out) {
-    std::string_view forms[4];
-    const KeywordOrdering& line = PermutationOrderings(ReadSet(w, set, forms), true).entries[ordering];
+    std::string_view keywords[4];
+    const KeywordOrdering& line = PermutationOrderings(ReadSet(w, set, keywords), true).entries[ordering];
     out->Resize(0);
     ComparableForm form{out};
     for (size_t k = 0; k < line.count; ++k) {
-        if ((k > 0 && !form.Append(" ")) || !form.Append(forms[line.keywords[k]])) return false;
+        if ((k > 0 && !form.Append(" ")) || !form.Append(keywords[line.keywords[k]])) return false;
     }
     return true;
 }
@@ -315,37 +461,35 @@ Insertion InsertPhrase(WrittenPhrases* w, HashSlots<PhraseSlot>* table, uint32_t
     return Insertion::kNew;
 }
 
-// The group's tables, with the words of the sets it kept so far.
-GroupTables* OpenTables(WrittenPhrases* w, GroupPhrases* group) {
+// The group's tables, with the words of the sets it kept so far; null when memory cannot be had.
+GroupTables* OpenTables(WrittenPhrases* w, uint32_t group) {
     if (!Push(&w->tables, GroupTables{})) return nullptr;
-    group->tables = static_cast<uint32_t>(w->tables.count);
-    GroupTables* tables = &w->tables.items[group->tables - 1];
+    Store(w, group + kTables, static_cast<uint32_t>(w->tables.count));
+    GroupTables* tables = &w->tables.items[w->tables.count - 1];
     KeywordShape shapes[4];
-    std::string_view forms[4];
-    for (uint32_t set = group->newestSet; set; set = NextSet(*w, set)) {
-        const int keywordCount = ReadSet(*w, set, forms);
-        if (!DescribeKeywords(forms, keywordCount, w->hashMask, shapes, &w->keptWords) ||
-            AddWords(&tables->words, w->keptWords, shapes, keywordCount) < 0) {
-            return nullptr;
-        }
+    const uint32_t firstSet = NameOf(*w, group).firstSet;
+    for (uint32_t set = NewestSetOf(*w, group); set; set = OlderSet(*w, firstSet, set)) {
+        const int keywordCount = DescribeKeptSet(w, set, shapes);
+        if (keywordCount < 0 || AddWords(&tables->words, w->keptWords, shapes, keywordCount) < 0) return nullptr;
     }
     return tables;
 }
 
-// Puts the phrases of the group's sets that are not yet in its table there.
-bool AddPhrasesOfKeptSets(WrittenPhrases* w, GroupPhrases* group, GroupTables* tables, bool includeSubsets) {
+// Puts the phrases of the group's sets from `newest` on that are not yet in its table there.
+bool AddPhrasesOfKeptSets(WrittenPhrases* w, uint32_t group, uint32_t newest, GroupTables* tables,
+                          bool includeSubsets) {
     KeywordShape shapes[4];
-    std::string_view forms[4];
-    for (uint32_t set = group->newestSet; set != group->newestSetInPhrases; set = NextSet(*w, set)) {
-        const int keywordCount = ReadSet(*w, set, forms);
-        if (!DescribeKeywords(forms, keywordCount, w->hashMask, shapes, &w->keptWords)) return false;
+    const uint32_t firstSet = NameOf(*w, group).firstSet;
+    for (uint32_t set = newest; set != tables->newestSetInPhrases; set = OlderSet(*w, firstSet, set)) {
+        const int keywordCount = DescribeKeptSet(w, set, shapes);
+        if (keywordCount < 0) return false;
         uint32_t index = 0;
         for (const KeywordOrdering& line : PermutationOrderings(keywordCount, includeSubsets)) {
             const uint32_t hash = PhraseHash(shapes, line, w->hashMask);
             if (InsertPhrase(w, &tables->phrases, hash, set, index++) == Insertion::kOutOfMemory) return false;
         }
     }
-    group->newestSetInPhrases = group->newestSet;
+    tables->newestSetInPhrases = newest;
     return true;
 }
 
@@ -438,10 +582,9 @@ WrittenPhrases::~WrittenPhrases() {
         std::free(tables.items[t].phrases.slots);
     }
     std::free(tables.items);
-    std::free(groups.items);
     std::free(groupIndex.slots);
-    std::free(names.items);
-    std::free(sets.items);
+    std::free(records.items);
+    std::free(name.items);
     std::free(words.items);
     std::free(keptWords.items);
 }
@@ -449,42 +592,62 @@ WrittenPhrases::~WrittenPhrases() {
 bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup,
                       const KeywordList& keywords, int keywordCount, bool includeSubsets, uint64_t* newOrderings) {
     *newOrderings = ~uint64_t{0};
+    const bool namedAfterKeywords = adGroup.empty() || IsJoinOf(adGroup, keywords.words.data(), keywordCount);
+    if (adGroup.empty()) {
+        w->name.count = 0;
+        if (!Reserve(&w->name, MostSetSize(keywords, keywordCount))) return false;
+        for (int k = 0; k < keywordCount; ++k) {
+            if (k > 0) w->name.items[w->name.count++] = ' ';
+            if (keywords.words[k].empty()) continue;
+            std::memcpy(w->name.items + w->name.count, keywords.words[k].data(), keywords.words[k].size());
+            w->name.count += keywords.words[k].size();
+        }
+        adGroup = {w->name.items, w->name.count};
+    }
     // An ad group's lines mostly follow each other. A new one is looked up after the set's
     // words are hashed, which gives the memory time to come.
-    const bool sameGroup = w->lastGroup && IsNamed(*w, w->groups.items[w->lastGroup - 1], campaign, adGroup);
-    const uint32_t groupHash = sameGroup ? 0 : HashOfGroup(*w, campaign, adGroup);
+    const uint32_t groupHash = HashOfGroup(*w, campaign, adGroup);
+    const bool sameGroup =
+        w->lastGroup && groupHash == w->lastGroupHash && IsNamed(*w, w->lastGroup, campaign, adGroup);
     if (!sameGroup && w->groupIndex.slots) __builtin_prefetch(&w->groupIndex.slots[StartOf(w->groupIndex, groupHash)]);
 
-    w->forms.Resize(0);
-    for (int k = 0; k < keywordCount; ++k) {
-        const size_t before = w->forms.Size();
-        if (!ComparableForm{&w->forms}.Append(keywords.words[k]) || w->forms.Size() > UINT32_MAX) return false;
-        w->formSizes[k] = static_cast<uint32_t>(w->forms.Size() - before);
-    }
     std::string_view forms[4];
-    size_t at = 0;
-    for (int k = 0; k < keywordCount; at += w->formSizes[k++]) forms[k] = {w->forms.Data() + at, w->formSizes[k]};
-    if (!DescribeKeywords(forms, keywordCount, w->hashMask, w->shapes, &w->words)) return false;
-
-    GroupPhrases* group = sameGroup ? &w->groups.items[w->lastGroup - 1] : GroupOf(w, campaign, adGroup, groupHash);
-    if (!group) return false;
-    // A phrase holding a word its group never had is new there. So when a word of each of
-    // all but one of the keywords is new, every phrase of the set is, and it is only stored.
-    GroupTables* tables = group->tables ? &w->tables.items[group->tables - 1] : nullptr;
-    if (!tables && group->newestSet && !(tables = OpenTables(w, group))) return false;
-    int known = 0;
-    if (tables && (known = AddWords(&tables->words, w->words, w->shapes, keywordCount)) < 0) return false;
-    if (known < 2 && WordsAllDiffer(w->words, w->shapes, keywordCount)) return StoreSet(w, group, keywordCount) != 0;
-
-    // Otherwise its phrases are looked up among all of the group's.
-    if (!tables && (!(tables = OpenTables(w, group)) || AddWords(&tables->words, w->words, w->shapes, keywordCount) < 0)) {
+    unsigned foldedWords;
+    if (!FormsOf(keywords.words.data(), keywordCount, &w->forms, forms, &foldedWords) ||
+        !DescribeKeywords(forms, keywordCount, foldedWords, w->hashMask, w->shapes, &w->words)) {
         return false;
     }
-    if (!AddPhrasesOfKeptSets(w, group, tables, includeSubsets)) return false;
-    const size_t storedSize = w->sets.count;
-    const uint32_t newestBefore = group->newestSet;
-    const uint32_t set = StoreSet(w, group, keywordCount);
-    if (!set) return false;
+
+    uint32_t group = w->lastGroup;
+    size_t freeSlot = 0;
+    if (!sameGroup && !FindGroup(w, campaign, adGroup, groupHash, &group, &freeSlot)) return false;
+    GroupTables* tables = nullptr;
+    uint32_t set = 0;
+    if (!group) {
+        // A new group keeps the set as its first; only a set that repeats itself needs tables.
+        group = AddGroup(w, campaign, adGroup, namedAfterKeywords, groupHash, freeSlot, keywords, keywordCount);
+        if (!group) return false;
+        w->lastGroup = group;
+        w->lastGroupHash = groupHash;
+        if (WordsAllDiffer(w->words, w->shapes, keywordCount)) return true;
+        if (!(tables = OpenTables(w, group))) return false;
+        set = NameOf(*w, group).firstSet;
+    } else {
+        w->lastGroup = group;
+        w->lastGroupHash = groupHash;
+        // A phrase holding a word its group never had is new there. So when a word of each of
+        // all but one of the keywords is new, every phrase of the set is, and it is only stored.
+        const uint32_t tablesIndex = Load(*w, group + kTables);
+        if (!(tables = tablesIndex ? &w->tables.items[tablesIndex - 1] : OpenTables(w, group))) return false;
+        const int known = AddWords(&tables->words, w->words, w->shapes, keywordCount);
+        if (known < 0) return false;
+        if (known < 2 && WordsAllDiffer(w->words, w->shapes, keywordCount)) {
+            return StoreSet(w, group, keywords, keywordCount) != 0;
+        }
+        // Otherwise its phrases are looked up among all of the group's.
+        if (!AddPhrasesOfKeptSets(w, group, NewestSetOf(*w, group), tables, includeSubsets)) return false;
+        if (!(set = StoreSet(w, group, keywords, keywordCount))) return false;
+    }
     uint64_t kept = 0;
     uint32_t index = 0;
     const OrderingList lines = PermutationOrderings(keywordCount, includeSubsets);
@@ -495,13 +658,15 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
         ++index;
     }
     if (kept == 0) {
-        // A set whose every phrase was written keeps nothing new.
-        w->sets.count = storedSize;
-        group->newestSet = newestBefore;
+        // A set whose every phrase was written keeps nothing new (a group's first set always
+        // does).
+        const uint32_t older = Load(*w, set - sizeof(uint32_t));
+        w->records.count = set - sizeof(uint32_t);
+        Store(w, group + kNewestSet, older);
         *newOrderings = 0;
         return true;
     }
-    group->newestSetInPhrases = set;
+    tables->newestSetInPhrases = set;
     if (kept != (~uint64_t{0} >> (64 - lines.count))) *newOrderings = kept;
     return true;
 }

@@ -32,7 +32,7 @@ struct HashSlots {
     uint32_t count = 0;
 };
 
-// A phrase written for an ad group: its kept set (an offset into WrittenPhrases::sets) and
+// A phrase written for an ad group: its kept set (an offset into WrittenPhrases::records) and
 // its ordering, an index into PermutationOrderings.
 struct PhraseSlot {
     uint32_t hash;
@@ -40,7 +40,7 @@ struct PhraseSlot {
     uint32_t ordering;
 };
 
-// A campaign's ad group, an index into WrittenPhrases::groups plus one (0 for a free slot).
+// A campaign's ad group: the offset of its record in WrittenPhrases::records (0 for a free slot).
 struct GroupSlot {
     uint32_t hash;
     uint32_t group;
@@ -52,15 +52,7 @@ struct GroupSlot {
 struct GroupTables {
     HashSlots<uint32_t> words;
     HashSlots<PhraseSlot> phrases;
-};
-
-// A campaign's ad group and the sets kept for it, the newest first, each linked to the one
-// before; sets are offsets into WrittenPhrases::sets, 0 for none.
-struct GroupPhrases {
-    uint32_t name;                // into WrittenPhrases::names
-    uint32_t newestSet;
-    uint32_t newestSetInPhrases;  // this set and those before it are in the phrases table
-    uint32_t tables;              // into WrittenPhrases::tables plus one, 0 for none yet
+    uint32_t newestSetInPhrases;  // this set and those before it are in phrases, 0 for none
 };
 
 // A keyword's comparable form summed up, so that the hash of any ordering of a set comes from
@@ -73,25 +65,27 @@ struct KeywordShape {
 };
 
 // What --unique remembers over the whole input: every campaign's ad groups and the keyword sets
-// they kept, in their comparable forms. A set is kept when at least one of its phrases was new,
-// so memory grows with the distinct phrases written, at a few bytes each: a set that cannot
-// repeat anything of its ad group (a word of each of all but one of its keywords is new there)
-// is only stored, and the hash table of an ad group's phrases is filled only once a set could
-// repeat one. A hash match is always confirmed on the comparable forms.
+// they kept, as they were given. A set is kept when at least one of its phrases was new, so
+// memory grows with the distinct phrases written, at a byte or less each: an ad group named
+// after its keywords does not store its name, a set that cannot repeat anything of its ad
+// group (a word of each of all but one of its keywords is new there) is only stored, and the
+// hash table of an ad group's phrases is filled only once a set could repeat one. A hash match
+// is always confirmed on the comparable forms.
 struct WrittenPhrases {
     HashSlots<GroupSlot> groupIndex;
-    Array<GroupPhrases> groups;
     Array<GroupTables> tables;
-    uint32_t lastGroup = 0;  // the group of the set before, plus one
-    // Each group's campaign and ad group: their sizes (as in AppendSize), then their bytes.
-    Array<char> names;
-    // Kept sets: the next older set of the group (4 bytes), the keyword count (1 byte), the
-    // forms' sizes and the forms. Offset 0 is none.
-    Array<char> sets;
-    // For the set at hand: its forms, and its keywords' shapes and word hashes; the same for a
-    // kept set read again.
-    Text forms;
-    uint32_t formSizes[4] = {};
+    uint32_t lastGroup = 0, lastGroupHash = 0;  // the group of the set before
+    // Offset 0 is none. An ad group: the newest set it kept (4 bytes, 0 while that is its
+    // first), its tables (4 bytes, an index into tables plus one, 0 for none), the sizes of its
+    // campaign and ad group (as in PutSize; the ad group's plus one, 0 when it is named after
+    // the keywords of its first set), their bytes, then its first set. A later set: the set
+    // kept before it in its group (4 bytes), then the set. A set: its keyword count (1 byte),
+    // the keywords' sizes, then their bytes.
+    Array<char> records;
+    // For the set at hand: its ad group's name, its forms where they differ from its keywords,
+    // and its keywords' shapes and word hashes; the same for a kept set read again.
+    Array<char> name;
+    Text forms, keptForms;
     KeywordShape shapes[4] = {};
     Array<uint64_t> words, keptWords;
     Text left, right;  // two phrases being compared
@@ -105,7 +99,8 @@ struct WrittenPhrases {
 };
 
 // Which of a keyword set's orderings (bit i for entry i of PermutationOrderings) the campaign's
-// ad group has not had yet; those are remembered as written. includeSubsets must be the same
-// for every set. False when memory cannot be had.
+// ad group has not had yet; those are remembered as written. An empty ad group is named after
+// the set's keywords, joined by blanks. includeSubsets must be the same for every set. False
+// when memory cannot be had.
 bool KeepNewOrderings(WrittenPhrases* written, std::string_view campaign, std::string_view adGroup,
                       const KeywordList& keywords, int keywordCount, bool includeSubsets, uint64_t* newOrderings);
