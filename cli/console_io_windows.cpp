@@ -5,6 +5,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+
+#include "support/handle_guard.h"
 
 // Every name and text the program handles is UTF-8; the platform is spoken to only through its
 // wide calls, so that no ANSI code page comes between them, on any version of Windows.
@@ -19,23 +22,28 @@ extern "C" int __cdecl __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env
 
 namespace {
 
+void FreeWide(wchar_t* chars) {
+    std::free(chars);
+}
+
 // A name as the wide calls take it: UTF-16, ended by a NUL; null while there is none.
-struct WideName {
-    wchar_t* chars = nullptr;
-    WideName() = default;
-    WideName(const WideName&) = delete;
-    WideName& operator=(const WideName&) = delete;
-    ~WideName() { std::free(chars); }
+using WideName = HandleGuard<wchar_t*, FreeWide>;
+
+// A file handle, whose "none" is INVALID_HANDLE_VALUE rather than null.
+struct FileHandle {
+    HANDLE value = INVALID_HANDLE_VALUE;
+    explicit operator bool() const { return value != INVALID_HANDLE_VALUE; }
 };
 
-void Clear(WideName* name) {
-    std::free(name->chars);
-    name->chars = nullptr;
+void CloseFile(FileHandle file) {
+    CloseHandle(file.value);
 }
+
+using OpenedFile = HandleGuard<FileHandle, CloseFile>;
 
 // False when the bytes are not UTF-8 or memory cannot be had, GetLastError saying which.
 bool ConvertToWide(std::string_view utf8, WideName* name) {
-    Clear(name);
+    *name = WideName();
     if (utf8.size() > INT_MAX) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
@@ -43,14 +51,31 @@ bool ConvertToWide(std::string_view utf8, WideName* name) {
     const int size = static_cast<int>(utf8.size());
     const int length = size ? MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0) : 0;
     if (size && !length) return false;
-    name->chars = static_cast<wchar_t*>(std::malloc((static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
-    if (!name->chars) {
+    WideName converted(static_cast<wchar_t*>(std::malloc((static_cast<size_t>(length) + 1) * sizeof(wchar_t))));
+    if (!converted) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
-    if (size) MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, name->chars, length);
-    name->chars[length] = L'\0';
+    if (size) MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, converted.Get(), length);
+    converted.Get()[length] = L'\0';
+    *name = std::move(converted);
     return true;
+}
+
+// The file at a UTF-8 path, as CreateFileW opens it; none when it cannot be, GetLastError saying
+// why.
+OpenedFile OpenFile(const char* path, DWORD access, DWORD share, DWORD disposition) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD error;
+    {
+        WideName name;
+        if (ConvertToWide(path, &name)) {
+            file = CreateFileW(name.Get(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        }
+        error = GetLastError();
+    }
+    SetLastError(error);
+    return OpenedFile(FileHandle{file});
 }
 
 // The temporary output file, for the console control handler to remove; guarded, because the
@@ -58,10 +83,16 @@ bool ConvertToWide(std::string_view utf8, WideName* name) {
 CRITICAL_SECTION temporaryFileLock;
 WideName temporaryFile;
 
-struct LockedTemporaryFile {
-    LockedTemporaryFile() { EnterCriticalSection(&temporaryFileLock); }
-    ~LockedTemporaryFile() { LeaveCriticalSection(&temporaryFileLock); }
-};
+void LeaveLock(CRITICAL_SECTION* lock) {
+    LeaveCriticalSection(lock);
+}
+
+using HeldLock = HandleGuard<CRITICAL_SECTION*, LeaveLock>;
+
+HeldLock LockTemporaryFile() {
+    EnterCriticalSection(&temporaryFileLock);
+    return HeldLock(&temporaryFileLock);
+}
 
 void SetReason(Text* reason, DWORD error) {
     wchar_t* description = nullptr;
@@ -96,8 +127,8 @@ intptr_t ValueOf(HANDLE handle) {
 // then the default handling ends the process. The file was opened for shared deletion, so it
 // disappears when the process's handle on it is closed.
 BOOL WINAPI RemoveTemporaryFileOnConsoleEvent(DWORD) {
-    const LockedTemporaryFile locked;
-    if (temporaryFile.chars) DeleteFileW(temporaryFile.chars);
+    const HeldLock locked = LockTemporaryFile();
+    if (temporaryFile) DeleteFileW(temporaryFile.Get());
     return FALSE;
 }
 
@@ -214,15 +245,12 @@ bool OpenInput(const char* path, InputStream* input, Text* reason) {
         *input = {ValueOf(GetStdHandle(STD_INPUT_HANDLE)), false};
         return true;
     }
-    WideName name;
-    const HANDLE file = ConvertToWide(path, &name) ? CreateFileW(name.chars, GENERIC_READ, kShareAll, nullptr,
-                                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
-                                                   : INVALID_HANDLE_VALUE;
-    if (file == INVALID_HANDLE_VALUE) {
+    OpenedFile file = OpenFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING);
+    if (!file) {
         SetReason(reason, GetLastError());
         return false;
     }
-    *input = {ValueOf(file), true};
+    *input = {ValueOf(file.HandOver().value), true};
     return true;
 }
 
@@ -271,18 +299,19 @@ WriteResult WriteOutput(intptr_t handleValue, const char* bytes, size_t size, Te
 bool ExamineOutputName(const char* path, FileFacts* facts, Text* reason) {
     WideName name;
     if (!ConvertToWide(path, &name) || !facts->file.Assign(path)) {
-        SetReason(reason, name.chars ? ERROR_NOT_ENOUGH_MEMORY : GetLastError());
+        SetReason(reason, name ? ERROR_NOT_ENOUGH_MEMORY : GetLastError());
         return false;
     }
-    const DWORD attributes = GetFileAttributesW(name.chars);
+    const DWORD attributes = GetFileAttributesW(name.Get());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         reason->Assign("it is a folder");
         return false;
     }
     // Opened for no access at all, so that a read-only file or one another program has open
     // answers too.
-    const HANDLE file = CreateFileW(name.chars, 0, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const OpenedFile file(
+        FileHandle{CreateFileW(name.Get(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)});
+    if (!file) {
         // A device may want to be asked for writing (CON); opening it so then says whether it can be.
         const DWORD error = GetLastError();
         facts->kind = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileKind::kMissing
@@ -290,10 +319,9 @@ bool ExamineOutputName(const char* path, FileFacts* facts, Text* reason) {
         return true;
     }
     BY_HANDLE_FILE_INFORMATION information;
-    const bool disk = IsDiskFile(file);
-    const bool identified = disk && GetFileInformationByHandle(file, &information);
+    const bool disk = IsDiskFile(file.Get().value);
+    const bool identified = disk && GetFileInformationByHandle(file.Get().value, &information);
     const DWORD error = GetLastError();
-    CloseHandle(file);
     if (!disk) {
         facts->kind = FileKind::kOther;
         return true;
@@ -337,51 +365,43 @@ bool MayWrite(const char* file, Text* reason) {
         return false;
     }
     // Writing a read-only file is refused by the system too, but replacing it is not.
-    const DWORD attributes = GetFileAttributesW(name.chars);
+    const DWORD attributes = GetFileAttributesW(name.Get());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         SetReason(reason, ERROR_ACCESS_DENIED);
         return false;
     }
-    const HANDLE opened = CreateFileW(name.chars, GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) {
-        SetReason(reason, GetLastError());
-        return false;
-    }
-    CloseHandle(opened);
-    return true;
+    const OpenedFile opened(FileHandle{
+        CreateFileW(name.Get(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)});
+    if (!opened) SetReason(reason, GetLastError());
+    return static_cast<bool>(opened);
 }
 
 bool OpenForWriting(const char* path, intptr_t* handle, Text* reason) {
-    WideName name;
-    const HANDLE opened = ConvertToWide(path, &name) ? CreateFileW(name.chars, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
-                                                     : INVALID_HANDLE_VALUE;
-    if (opened == INVALID_HANDLE_VALUE) {
+    OpenedFile opened = OpenFile(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    if (!opened) {
         SetReason(reason, GetLastError());
         return false;
     }
     // Never a file on a disk: written over in place, it would be neither the old one nor the new.
-    if (IsDiskFile(opened)) {
-        CloseHandle(opened);
+    if (IsDiskFile(opened.Get().value)) {
         SetReason(reason, ERROR_ACCESS_DENIED);
         return false;
     }
-    *handle = ValueOf(opened);
+    *handle = ValueOf(opened.HandOver().value);
     return true;
 }
 
 // No POSIX permissions here: a new file gets the folder's inherited security.
 bool CreateTemporaryFile(const char* file, const unsigned*, intptr_t* handle, bool* taken, Text* reason) {
     SetConsoleCtrlHandler(RemoveTemporaryFileOnConsoleEvent, TRUE);
-    const LockedTemporaryFile locked;
+    const HeldLock locked = LockTemporaryFile();
     const HANDLE created = ConvertToWide(file, &temporaryFile)
-                               ? CreateFileW(temporaryFile.chars, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                               ? CreateFileW(temporaryFile.Get(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                              FILE_ATTRIBUTE_NORMAL, nullptr)
                                : INVALID_HANDLE_VALUE;
     if (created == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        Clear(&temporaryFile);
+        temporaryFile = WideName();
         *taken = error == ERROR_FILE_EXISTS;
         SetReason(reason, error);
         return false;
@@ -404,21 +424,21 @@ bool CloseOutputHandle(intptr_t handle, Text* reason) {
 
 // The temporary file by the wide name kept for the console control handler.
 bool ReplaceWithTemporaryFile(const char*, const char* destination, Text* reason) {
-    const LockedTemporaryFile locked;
+    const HeldLock locked = LockTemporaryFile();
     WideName destinationName;
     if (!ConvertToWide(destination, &destinationName) ||
-        !MoveFileExW(temporaryFile.chars, destinationName.chars, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        !MoveFileExW(temporaryFile.Get(), destinationName.Get(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         SetReason(reason, GetLastError());
         return false;
     }
-    Clear(&temporaryFile);
+    temporaryFile = WideName();
     return true;
 }
 
 void RemoveTemporaryFile(const char*) {
-    const LockedTemporaryFile locked;
-    if (temporaryFile.chars) DeleteFileW(temporaryFile.chars);
-    Clear(&temporaryFile);
+    const HeldLock locked = LockTemporaryFile();
+    if (temporaryFile) DeleteFileW(temporaryFile.Get());
+    temporaryFile = WideName();
 }
 
 size_t ProcessNumber() {
