@@ -412,7 +412,7 @@ void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std:
         Text& finish = w->rowFinish;
         finish.Resize(0);
         if (!finish.Append(quoted ? "\"," : ",") ||
-            !finish.Append(w->options.negative ? style.negativeCriterion : style.criterion) ||
+            !finish.Append(w->options.negative != NegativeLevel::kNone ? style.negativeCriterion : style.criterion) ||
             !finish.Append(w->ownCells.View())) {
             RunOutOfMemory(w);
             return;

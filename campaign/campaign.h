@@ -20,7 +20,10 @@ struct MatchTypeList {
 // holds anything else.
 bool ParseMatchTypes(std::string_view list, MatchTypeList* types);
 
-enum class OutputFormat { kText, kCsv };
+// kCsv is Google Ads Editor's CSV; kMicrosoft is Microsoft Advertising's bulk file.
+enum class OutputFormat { kText, kCsv, kMicrosoft };
+// What the rows' negative keywords belong to; kNone writes keywords.
+enum class NegativeLevel { kNone, kAdGroup, kCampaign };
 enum class InputFormat { kTsv, kCsv };
 enum class InputEncoding { kAuto, kUtf8, kUtf16Le, kUtf16Be, kWindows1252 };
 
@@ -51,7 +54,7 @@ struct CampaignOptions {
     char csvSeparator = ',';     // InputFormat::kCsv: ',' or ';'
     InputEncoding inputEncoding = InputEncoding::kAuto;
     bool header = false;         // the first line names the columns
-    bool negative = false;       // CSV rows of negative keywords
+    NegativeLevel negative = NegativeLevel::kNone;  // rows of negative keywords
     bool mix = false;            // "|" in a keyword separates alternatives
     bool unique = false;         // a phrase already written for the ad group is left out
     bool strict = false;         // a phrase over Google Ads' limits is an error

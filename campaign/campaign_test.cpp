@@ -215,7 +215,7 @@ TEST(Campaign, EveryMatchTypeInTheOrderGivenWithItsMarksOrCriterion) {
               "Spring,\"5\"\" tv big\",\"5\"\" tv big\",Phrase\r\nSpring,\"5\"\" tv big\",\"big 5\"\" tv\",Phrase\r\n"
               "Spring,\"5\"\" tv big\",\"5\"\" tv big\",Broad\r\nSpring,\"5\"\" tv big\",\"big 5\"\" tv\",Broad\r\n");
     CampaignOptions negative = Options("exact,broad", OutputFormat::kCsv);
-    negative.negative = true;
+    negative.negative = NegativeLevel::kAdGroup;
     EXPECT_EQ(RunFile("a\tb\t\t\tG\n", negative).output,
               "Ad group,Keyword,Criterion Type\nG,a b,Negative Exact\nG,b a,Negative Exact\n"
               "G,a b,Negative Broad\nG,b a,Negative Broad\n");

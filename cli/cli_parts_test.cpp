@@ -45,7 +45,8 @@ TEST(CommandLine, FollowsTheGnuConventions) {
     EXPECT_EQ(engine.matchTypes.count, 2u);
     EXPECT_EQ(engine.matchTypes.types[0], MatchType::kBroad);
     EXPECT_EQ(engine.matchTypes.types[1], MatchType::kExact);
-    EXPECT_TRUE(engine.negative && engine.unique && engine.mix && engine.byteOrderMark);
+    EXPECT_EQ(engine.negative, NegativeLevel::kAdGroup);
+    EXPECT_TRUE(engine.unique && engine.mix && engine.byteOrderMark);
     EXPECT_EQ(engine.inputEncoding, InputEncoding::kUtf16Be);
     EXPECT_EQ(Parse({"a", "b", "-m", "exact,phrase", "-q"}).options.campaign.matchTypes.count, 1u);
 

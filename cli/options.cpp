@@ -110,7 +110,7 @@ struct Parser {
             case Option::kQuotes: o.matchTypes = OneMatchType(MatchType::kPhrase); break;
             case Option::kBrackets: o.matchTypes = OneMatchType(MatchType::kExact); break;
             case Option::kSubsets: o.includeSubsets = true; break;
-            case Option::kNegative: o.negative = true; break;
+            case Option::kNegative: o.negative = NegativeLevel::kAdGroup; break;
             case Option::kMix: o.mix = true; break;
             case Option::kUnique: o.unique = true; break;
             case Option::kFormat:
@@ -237,7 +237,7 @@ struct Parser {
             Fail("no keywords: give two to four, or --input FILE");
         } else if (o.campaign.hasCampaign && o.campaign.format != OutputFormat::kCsv) {
             Fail("--campaign needs --format csv");
-        } else if (o.campaign.negative && o.campaign.format != OutputFormat::kCsv) {
+        } else if (o.campaign.negative != NegativeLevel::kNone && o.campaign.format != OutputFormat::kCsv) {
             Fail("--negative needs --format csv");
         } else if (o.campaign.header && keywordArguments > 0) {
             Fail("--header needs --input FILE: keywords given as arguments have no heading row");
