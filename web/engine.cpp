@@ -125,6 +125,7 @@ enum CampaignFlag : unsigned {
     kByteOrderMark = 1u << 7,
     kCampaignColumn = 1u << 8,
     kCrLf = 1u << 9,
+    kCampaignNegative = 1u << 10,
 };
 
 // Returned for match types or an encoding the engine does not know.
@@ -140,7 +141,7 @@ struct Name {
 constexpr Name kFlagNames[] = {
     {"subsets", kSubsets}, {"csvOutput", kCsvOutput}, {"csvInput", kCsvInput}, {"negative", kNegative},
     {"mix", kMix}, {"unique", kUnique}, {"strict", kStrict}, {"byteOrderMark", kByteOrderMark},
-    {"campaignColumn", kCampaignColumn}, {"crLf", kCrLf},
+    {"campaignColumn", kCampaignColumn}, {"crLf", kCrLf}, {"campaignNegative", kCampaignNegative},
 };
 
 constexpr Name kResultNames[] = {
@@ -189,7 +190,9 @@ VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* size
     options.includeSubsets = (flags & kSubsets) != 0;
     options.format = flags & kCsvOutput ? OutputFormat::kCsv : OutputFormat::kText;
     options.inputFormat = flags & kCsvInput ? InputFormat::kCsv : InputFormat::kTsv;
-    options.negative = (flags & kNegative) != 0;
+    options.negative = flags & kCampaignNegative ? NegativeLevel::kCampaign
+                       : flags & kNegative       ? NegativeLevel::kAdGroup
+                                                 : NegativeLevel::kNone;
     options.mix = (flags & kMix) != 0;
     options.unique = (flags & kUnique) != 0;
     options.strict = (flags & kStrict) != 0;
