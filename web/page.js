@@ -452,7 +452,7 @@ function showMessages(messages, capped) {
 
 // The download's first rows as a table, under its heading row. A large output sends them
 // while it is still being written.
-function showRows({ headings, rows }) {
+function showRows({ headings, rows, allRows }) {
   const head = document.createElement('tr');
   for (const text of headings) head.appendChild(document.createElement('th')).textContent = text;
   const body = document.createDocumentFragment();
@@ -462,12 +462,13 @@ function showRows({ headings, rows }) {
   }
   $('preview-rows').tHead.replaceChildren(head);
   $('preview-rows').tBodies[0].replaceChildren(body);
-  $('preview-table-heading').textContent = rows.length === 1 ? 'The file\'s one row' : `The file's first ${count(rows.length, 'row')}`;
+  $('preview-table-heading').textContent = `The file's ${allRows ? '' : 'first '}${count(rows.length, 'row')}`;
   $('preview').hidden = false;
 }
 
 // One line per ad group with its rows; a campaign's own rows (its negatives) under its name.
-function showAdGroups({ groups, furtherRows }) {
+// A large file's rows are counted in its first megabyte.
+function showAdGroups({ groups, furtherRows, countedBytes }) {
   const items = document.createDocumentFragment();
   for (const [campaign, adGroup, rows] of groups) {
     const name = adGroup ? [campaign, adGroup].filter(Boolean).join(' › ') : `${campaign} (the campaign's own rows)`;
@@ -475,7 +476,8 @@ function showAdGroups({ groups, furtherRows }) {
   }
   if (furtherRows) items.appendChild(document.createElement('li')).textContent = `${count(furtherRows, 'row')} in further ad groups`;
   $('ad-groups').replaceChildren(items);
-  $('ad-groups-heading').textContent = `Rows per ad group (${count(groups.length, 'ad group')}${furtherRows ? ' and more' : ''})`;
+  $('ad-groups-heading').textContent = `Rows per ad group${countedBytes ? ` in the file's first ${formatSize(countedBytes)}` : ''} ` +
+    `(${count(groups.length, 'ad group')}${furtherRows ? ' and more' : ''})`;
 }
 
 function showResult({ result, output, size, messages, preview }, name) {
