@@ -1,6 +1,7 @@
 #include "campaign/campaign.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "campaign/csv_field.h"
 #include "campaign/duplicates.h"
@@ -29,14 +30,41 @@ constexpr size_t kOutputBufferSize = 256 * 1024;
 struct MatchTypeStyle {
     std::string_view name;
     std::string_view open, close;  // the marks around a phrase in text
-    std::string_view criterion, negativeCriterion;
+    // Google Ads Editor's Criterion Type for each NegativeLevel; the first is also Microsoft
+    // Advertising's Match Type.
+    std::string_view criterion[3];
 };
 
 constexpr MatchTypeStyle kStyles[] = {
-    {"exact", "[", "]", "Exact", "Negative Exact"},
-    {"phrase", "\"", "\"", "Phrase", "Negative Phrase"},
-    {"broad", "", "", "Broad", "Negative Broad"},
+    {"exact", "[", "]", {"Exact", "Negative Exact", "Campaign Negative Exact"}},
+    {"phrase", "\"", "\"", {"Phrase", "Negative Phrase", "Campaign Negative Phrase"}},
+    {"broad", "", "", {"Broad", "Negative Broad", "Campaign Negative Broad"}},
 };
+
+// The Type of a Microsoft Advertising bulk file's row for each NegativeLevel.
+constexpr std::string_view kMicrosoftRowTypes[] = {"Keyword", "Ad Group Negative Keyword", "Campaign Negative Keyword"};
+
+// The bulk file's columns: its first row, then the version row that must precede every other.
+// Status, Id, Parent Id, Client Id and Modified Time stay empty or as given: Microsoft finds a new
+// keyword's ad group by its campaign and name.
+constexpr std::string_view kMicrosoftHeadings =
+    "Type,Status,Id,Parent Id,Campaign,Ad Group,Client Id,Modified Time,Keyword,Match Type,Bid,Name";
+constexpr std::string_view kMicrosoftVersionRow = "Format Version,,,,,,,,,,,6.0";
+// Those columns compared as headings are, so that a user's column so headed is refused.
+constexpr std::string_view kMicrosoftOwnColumns[] = {
+    "type", "status", "id", "parentid", "clientid", "modifiedtime", "matchtype", "bid", "name"};
+// A user's column with this heading fills Bid, as Google Ads Editor's Max CPC does a keyword's bid.
+constexpr std::string_view kBidHeading = "maxcpc";
+
+bool WritesRows(const CampaignOptions& options) {
+    return options.format != OutputFormat::kText;
+}
+
+// Microsoft finds an ad group by campaign and name, and campaign negatives belong to one.
+bool NeedsCampaign(const CampaignOptions& options) {
+    return options.format == OutputFormat::kMicrosoft ||
+           (WritesRows(options) && options.negative == NegativeLevel::kCampaign);
+}
 
 const MatchTypeStyle& StyleOf(MatchType type) {
     return kStyles[static_cast<int>(type)];
@@ -88,6 +116,8 @@ struct Writer {
     // Reused from set to set, so that a set allocates nothing once they have grown.
     Text rowStart, rowFinish, escaped[4], adGroup, phrase;
     Text ownCells;        // the line's cells of the user's own columns, as ownHeadings
+    size_t bidColumn = kNoColumn;  // Microsoft's Bid: the user's Max CPC column
+    Text bid;                      // the line's bid, as a CSV field
     SeparatorEvidence separatorEvidence;
     WrittenPhrases written;  // for unique
     MessageLog log;
@@ -299,7 +329,7 @@ void CheckCampaignName(Writer* w) {
         Add(w, "the campaign name");
         AddControlCharacter(w, character);
         SendMessage(w);
-    } else if (w->options.format == OutputFormat::kCsv && LooksLikeFormula(campaign)) {
+    } else if (WritesRows(w->options) && LooksLikeFormula(campaign)) {
         StartMessage(w);
         AddFormulaWarning(w, "the campaign name", campaign);
         SendMessage(w);
@@ -313,14 +343,16 @@ void AddLimit(Writer* w, size_t limit, std::string_view unit, size_t actual) {
     Add(w, ")");
 }
 
-// Every phrase over Google Ads' limits or with characters it refuses gets one message; under
-// strict they fail the run.
+// Every phrase over the platform's limits (Google Ads', or Microsoft Advertising's for its bulk
+// file) or with characters it refuses gets one message; under strict they fail the run.
 void CheckPhrases(Writer* w, const KeywordList& keywords, int keywordCount, LineMask lines, size_t setLine) {
+    const bool microsoft = w->options.format == OutputFormat::kMicrosoft;
+    PhraseVerdict (*const judge)(const KeywordSize&) = microsoft ? JudgeMicrosoftPhrase : JudgePhrase;
     KeywordSize sizes[4];
     for (int k = 0; k < keywordCount; ++k) sizes[k] = MeasureKeyword(keywords.words[k]);
     // The full-length phrases are the longest: when they fit, every phrase does.
     const OrderingList orderings = PermutationOrderings(keywordCount, w->options.includeSubsets);
-    if (JudgePhrase(MeasurePhrase(sizes, orderings.entries[0])).Accepted()) return;
+    if (judge(MeasurePhrase(sizes, orderings.entries[0])).Accepted()) return;
 
     const MatchTypeStyle& style = StyleOf(w->options.matchTypes.types[0]);
     size_t index = 0;
@@ -328,7 +360,7 @@ void CheckPhrases(Writer* w, const KeywordList& keywords, int keywordCount, Line
         const LineMask thisLine = LineMask{1} << index++;
         if (!(lines & thisLine)) continue;
         const KeywordSize phrase = MeasurePhrase(sizes, line);
-        const PhraseVerdict verdict = JudgePhrase(phrase);
+        const PhraseVerdict verdict = judge(phrase);
         if (verdict.Accepted()) continue;
         if (w->options.strict) w->invalid = true;
         if (!StartLineMessage(w, setLine, w->options.strict ? Severity::kInvalidLine : Severity::kWarning)) continue;
@@ -345,8 +377,11 @@ void CheckPhrases(Writer* w, const KeywordList& keywords, int keywordCount, Line
         Add(w, style.close);
         if (verdict.OverLimits()) {
             const bool both = verdict.tooManyCharacters && verdict.tooManyWords;
-            Add(w, both ? " is over Google Ads' limits of " : " is over Google Ads' limit of ");
-            if (verdict.tooManyCharacters) AddLimit(w, kMaxKeywordCharacters, " characters (", phrase.characters);
+            Add(w, microsoft ? " is over Microsoft Advertising's limit of "
+                   : both    ? " is over Google Ads' limits of "
+                             : " is over Google Ads' limit of ");
+            const size_t maxCharacters = microsoft ? kMaxMicrosoftKeywordCharacters : kMaxKeywordCharacters;
+            if (verdict.tooManyCharacters) AddLimit(w, maxCharacters, " characters (", phrase.characters);
             if (both) Add(w, " and ");
             if (verdict.tooManyWords) AddLimit(w, kMaxKeywordWords, " words (", phrase.words);
         }
@@ -380,15 +415,40 @@ void WriteLines(Writer* w, const KeywordList& keywords, LineMask lines, const Li
     if (char* at = Reserve(w, length)) WriteLaidOutText(keywords, w->options.includeSubsets, layout, at, lines);
 }
 
-// One row per phrase: [Campaign,]Ad group,Keyword,Criterion Type[,the user's own columns]. The
-// keyword is the phrase without marks, so the rows are the builder's lines with the row's other
-// fields as the line start and finish.
-void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view campaign,
-                  std::string_view adGroup, LineMask lines) {
+// The fields before the keyword: [Campaign,]Ad group, in Google Ads Editor's CSV;
+// Type,Status,Id,Parent Id,Campaign,Ad Group,Client Id,Modified Time in Microsoft's bulk file.
+bool AppendRowStart(Writer* w, Text* start, std::string_view campaign, std::string_view adGroup) {
+    if (w->options.format == OutputFormat::kMicrosoft) {
+        return start->Append(kMicrosoftRowTypes[static_cast<int>(w->options.negative)]) &&
+               start->Append(",Active,,,") && AppendCsvField(start, campaign) && start->Append(",") &&
+               AppendCsvField(start, adGroup) && start->Append(",,,");
+    }
+    return (!w->campaignColumn || (AppendCsvField(start, campaign) && start->Append(","))) &&
+           AppendCsvField(start, adGroup) && start->Append(",");
+}
+
+// The fields after the keyword for one match type: Criterion Type; or Match Type,Bid,Name, a
+// negative keyword having no bid. The user's own columns follow in both.
+bool AppendRowFinish(Writer* w, Text* finish, const MatchTypeStyle& style) {
+    const NegativeLevel negative = w->options.negative;
+    bool built;
+    if (w->options.format == OutputFormat::kMicrosoft) {
+        built = finish->Append(style.criterion[0]) && finish->Append(",") &&
+                (negative != NegativeLevel::kNone || finish->Append(w->bid.View())) && finish->Append(",");
+    } else {
+        built = finish->Append(style.criterion[static_cast<int>(negative)]);
+    }
+    return built && finish->Append(w->ownCells.View());
+}
+
+// One row per phrase, its fields as AppendRowStart and AppendRowFinish say. The keyword is the
+// phrase without marks, so the rows are the builder's lines with the row's other fields as the
+// line start and finish.
+void WriteRows(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view campaign,
+               std::string_view adGroup, LineMask lines) {
     Text& start = w->rowStart;
     start.Resize(0);
-    bool built = !w->campaignColumn || (AppendCsvField(&start, campaign) && start.Append(","));
-    built = built && AppendCsvField(&start, adGroup) && start.Append(",");
+    bool built = AppendRowStart(w, &start, campaign, adGroup);
 
     bool quoted = false;
     for (int k = 0; k < keywordCount; ++k) quoted |= CsvFieldNeedsQuotes(keywords.words[k]);
@@ -411,9 +471,7 @@ void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std:
         const MatchTypeStyle& style = StyleOf(w->options.matchTypes.types[t]);
         Text& finish = w->rowFinish;
         finish.Resize(0);
-        if (!finish.Append(quoted ? "\"," : ",") ||
-            !finish.Append(w->options.negative != NegativeLevel::kNone ? style.negativeCriterion : style.criterion) ||
-            !finish.Append(w->ownCells.View())) {
+        if (!finish.Append(quoted ? "\"," : ",") || !AppendRowFinish(w, &finish, style)) {
             RunOutOfMemory(w);
             return;
         }
@@ -424,8 +482,11 @@ void WriteCsvRows(Writer* w, const KeywordList& keywords, int keywordCount, std:
 // Checks one keyword set and writes its phrases in every match type.
 void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::string_view campaign,
               std::string_view adGroup, size_t line) {
-    const bool needsAdGroup = w->options.unique || w->options.format == OutputFormat::kCsv;
-    if (adGroup.empty() && needsAdGroup) {
+    const bool rows = WritesRows(w->options);
+    // Campaign negatives have no ad group: with --unique they are compared per campaign.
+    const bool campaignNegatives = rows && w->options.negative == NegativeLevel::kCampaign;
+    if (campaignNegatives) adGroup = {};
+    if (adGroup.empty() && !campaignNegatives && (w->options.unique || rows)) {
         Text& joined = w->adGroup;
         joined.Resize(0);
         for (int k = 0; k < keywordCount; ++k) {
@@ -436,13 +497,13 @@ void WriteSet(Writer* w, const KeywordList& keywords, int keywordCount, std::str
         }
         adGroup = joined.View();
     }
-    if (w->options.format == OutputFormat::kCsv) CheckName(w, "the ad group", adGroup, &w->log.formulaAdGroup, line);
+    if (rows) CheckName(w, "the ad group", adGroup, &w->log.formulaAdGroup, line);
     LineMask lines = kAllLines;
     if (w->options.unique && !KeepNewLines(w, campaign, adGroup, keywords, keywordCount, &lines)) return;
     CheckPhrases(w, keywords, keywordCount, lines, line);
     if (w->invalid) return;
-    if (w->options.format == OutputFormat::kCsv) {
-        WriteCsvRows(w, keywords, keywordCount, campaign, adGroup, lines);
+    if (rows) {
+        WriteRows(w, keywords, keywordCount, campaign, adGroup, lines);
         return;
     }
     for (size_t t = 0; t < w->options.matchTypes.count; ++t) {
@@ -462,6 +523,16 @@ const char* MissingKeywordMessage(const std::string_view fields[4]) {
 // One line's fields, or the arguments: every keyword set they stand for.
 void WriteFields(Writer* w, const std::string_view fields[4], std::string_view campaign, std::string_view adGroup,
                  size_t line) {
+    if (campaign.empty() && NeedsCampaign(w->options)) {
+        w->invalid = true;
+        if (!StartLineMessage(w, line, Severity::kInvalidLine)) return;
+        Add(w, w->options.format == OutputFormat::kMicrosoft
+                   ? "no campaign (Microsoft Advertising finds an ad group by its campaign and name); "
+                   : "no campaign for its campaign negatives; ");
+        Add(w, w->options.controlNames.campaign);
+        SendMessage(w);
+        return;
+    }
     KeywordList keywords{{fields[0], fields[1], fields[2], fields[3]}};
     const int keywordCount = CountKeywords(keywords);
     if (!w->options.mix) {
@@ -494,7 +565,17 @@ void WriteFields(Writer* w, const std::string_view fields[4], std::string_view c
 bool StartOutput(Writer* w) {
     w->outputStarted = true;
     if (!w->buffer.Resize(kOutputBufferSize)) return RunOutOfMemory(w);
-    if (w->options.byteOrderMark) Put(w, kByteOrderMark);
+    // "UTF-8 files must include the byte order mark", says Microsoft of its bulk upload.
+    if (w->options.byteOrderMark || w->options.format == OutputFormat::kMicrosoft) Put(w, kByteOrderMark);
+    if (w->options.format == OutputFormat::kMicrosoft) {
+        Put(w, kMicrosoftHeadings);
+        Put(w, w->ownHeadings.View());
+        Put(w, w->options.lineEnd);
+        Put(w, kMicrosoftVersionRow);
+        for (size_t o = 0; o < w->columns.own.count; ++o) Put(w, ",");
+        Put(w, w->options.lineEnd);
+        return !w->stopped;
+    }
     if (w->options.format != OutputFormat::kCsv) return true;
     if (w->campaignColumn) Put(w, "Campaign,");
     Put(w, "Ad group,Keyword,Criterion Type");
@@ -516,8 +597,12 @@ CampaignResult Finish(Writer* w, CampaignResult ending = CampaignResult::kWritte
 // The heading row: which column holds what, and the CSV heading row's own columns. False, with
 // a message for each fault, when the lines cannot be read by it.
 bool ReadHeadings(Writer* w, const LineFields& headings, size_t line) {
+    const bool microsoft = w->options.format == OutputFormat::kMicrosoft;
     OwnedArray<HeadingFault> faults;
-    if (!ReadHeadingRow(headings, &w->columns, &faults)) return RunOutOfMemory(w);
+    if (!ReadHeadingRow(headings, &w->columns, &faults, microsoft ? kMicrosoftOwnColumns : nullptr,
+                        microsoft ? std::size(kMicrosoftOwnColumns) : 0)) {
+        return RunOutOfMemory(w);
+    }
     for (size_t f = 0; f < faults.count; ++f) {
         const HeadingFault& fault = faults.items[f];
         w->invalid = true;
@@ -542,11 +627,21 @@ bool ReadHeadings(Writer* w, const LineFields& headings, size_t line) {
         SendMessage(w);
     }
     bool usable = faults.count == 0;
-    for (size_t o = 0; o < w->columns.own.count; ++o) {
-        const size_t column = w->columns.own.items[o];
-        const std::string_view heading = TrimmedHeading(headings.Field(column));
+    OwnedArray<size_t>& own = w->columns.own;
+    for (size_t o = 0; o < own.count;) {
+        const size_t column = own.items[o];
+        std::string_view heading = TrimmedHeading(headings.Field(column));
         usable = CheckCell(w, heading, line, CellKind::kHeading, column + 1) && usable;
+        if (microsoft && HeadingIs(heading, kBidHeading)) {
+            // Microsoft's own Bid column holds it: no longer a column of the user's own.
+            w->bidColumn = column;
+            std::memmove(own.items + o, own.items + o + 1, (own.count - o - 1) * sizeof(size_t));
+            --own.count;
+            continue;
+        }
+        if (microsoft && HeadingIs(heading, "finalurl")) heading = "Final Url";  // as Microsoft spells it
         if (!w->ownHeadings.Append(",") || !AppendCsvField(&w->ownHeadings, heading)) return RunOutOfMemory(w);
+        ++o;
     }
     w->campaignColumn = w->campaignColumn || w->columns.campaign != kNoColumn;
     return usable;
@@ -626,18 +721,37 @@ void WriteSetLine(Writer* w, const LineFields& fields, size_t line) {
         ReportInvalidLine(w, line, missing);
         return;
     }
-    const bool csv = w->options.format == OutputFormat::kCsv;
-    if (csv) CheckName(w, "the campaign", campaignCell, &w->log.formulaCampaign, line);
+    const bool rows = WritesRows(w->options);
+    if (rows) CheckName(w, "the campaign", campaignCell, &w->log.formulaCampaign, line);
     std::string_view campaign = campaignCell;
     if (campaign.empty() && w->options.hasCampaign) campaign = w->options.campaign;
     if (columns.own.count > 0) w->ownCells.Resize(0);
-    for (size_t o = 0; o < columns.own.count && csv; ++o) {
+    for (size_t o = 0; o < columns.own.count && rows; ++o) {
         if (!w->ownCells.Append(",") || !AppendCsvField(&w->ownCells, fields.Field(columns.own.items[o]))) {
             RunOutOfMemory(w);
             return;
         }
     }
+    if (w->bidColumn != kNoColumn) {
+        const std::string_view bid = fields.Field(w->bidColumn);
+        w->bid.Resize(0);
+        if (!CheckCell(w, bid, line, CellKind::kOwnColumn, w->bidColumn + 1)) return;
+        if (!AppendCsvField(&w->bid, bid)) {
+            RunOutOfMemory(w);
+            return;
+        }
+    }
     WriteFields(w, keywords, campaign, adGroup, line);
+}
+
+// Refused before anything is read, as no row could be written.
+bool RefuseBroadNegatives(Writer* w) {
+    if (!AsksForBroadNegatives(w->options)) return false;
+    w->invalid = true;
+    StartMessage(w);
+    Add(w, "Microsoft Advertising has no broad negatives");
+    SendMessage(w);
+    return true;
 }
 
 }  // namespace
@@ -678,9 +792,18 @@ bool ParseInputEncoding(std::string_view name, InputEncoding* encoding) {
     return false;
 }
 
+bool AsksForBroadNegatives(const CampaignOptions& options) {
+    if (options.format != OutputFormat::kMicrosoft || options.negative == NegativeLevel::kNone) return false;
+    for (size_t t = 0; t < options.matchTypes.count; ++t) {
+        if (options.matchTypes.types[t] == MatchType::kBroad) return true;
+    }
+    return false;
+}
+
 CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunction read, void* source,
                                      std::string_view inputName, OutputSink output, MessageSink messages) {
     Writer w(options, output, messages);
+    if (RefuseBroadNegatives(&w)) return Finish(&w);
     EscapedText name{&w.log.source};
     if (!AppendEscaped(&name, inputName)) return CampaignResult::kOutOfMemory;
     DecodingReader decoder = MakeDecodingReader(read, source, options.inputEncoding);
@@ -787,6 +910,7 @@ CampaignResult WriteCampaignFromKeywords(const CampaignOptions& options, const s
                                          OutputSink output, MessageSink messages) {
     Writer w(options, output, messages);
     if (!w.log.source.Assign("arguments")) return CampaignResult::kOutOfMemory;
+    if (RefuseBroadNegatives(&w)) return Finish(&w);
     // Before anything is written; a missing keyword as the window says it.
     CheckCampaignName(&w);
     bool controlCharacter = false;

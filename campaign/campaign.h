@@ -1,9 +1,9 @@
 #pragma once
 // The campaign engine: keyword sets in (a keyword file's bytes, or four keywords), the
-// window's phrases out, as text or as Google Ads Editor CSV rows, in every match type asked
-// for. Platform-free: it never touches a file or a console. Bytes come from a read function,
-// the output goes to a sink, and messages for the user to another; the front ends (the
-// command line, the page) give all three.
+// window's phrases out, as text, as Google Ads Editor CSV rows or as Microsoft Advertising's
+// bulk file, in every match type asked for. Platform-free: it never touches a file or a
+// console. Bytes come from a read function, the output goes to a sink, and messages for the
+// user to another; the front ends (the command line, the page) give all three.
 
 #include <cstddef>
 #include <string_view>
@@ -44,6 +44,9 @@ struct ControlNames {
     // columns, ..." (and the same with semicolons).
     std::string_view commas = "give --input-format csv";
     std::string_view semicolons = "give --input-format csv --separator ';'";
+    // Ends "FILE:LINE: no campaign for its campaign negatives; ..." (and the same for Microsoft
+    // Advertising's bulk file).
+    std::string_view campaign = "give --campaign NAME or a Campaign column";
 };
 
 struct CampaignOptions {
@@ -59,8 +62,9 @@ struct CampaignOptions {
     bool unique = false;         // a phrase already written for the ad group is left out
     bool strict = false;         // a phrase over Google Ads' limits is an error
     bool byteOrderMark = false;  // the output starts with a UTF-8 byte-order mark
-    // CSV: a leading Campaign column holding `campaign`, on the rows of lines whose Campaign
-    // column is empty (or on every row, without the column).
+    // Rows: a Campaign column holding `campaign`, on the rows of lines whose Campaign column is
+    // empty (or on every row, without the column). Microsoft Advertising's bulk file and
+    // campaign negatives need a campaign on every row.
     bool hasCampaign = false;
     std::string_view campaign;
     std::string_view lineEnd = "\n";
@@ -94,9 +98,14 @@ enum class CampaignResult {
     kNoKeywordSets,  // the input held no keyword set: warned about, the rest as kWritten
 };
 
+// Whether the options ask Microsoft Advertising's bulk file for broad negatives, which it does
+// not have: the engine then writes nothing and says so.
+bool AsksForBroadNegatives(const CampaignOptions& options);
+
 // Every line of a keyword file: `inputName` names the lines in messages ("FILE:LINE").
 // With `header`, the first line names the columns (any order): Keyword 1 to Keyword 4, Ad group,
-// Campaign, and columns of the user's own, whose cells follow the engine's on every CSV row.
+// Campaign, and columns of the user's own, whose cells follow the engine's on every row (a
+// Max CPC column fills the bulk file's Bid).
 // After an invalid line the remaining lines are still checked and reported, but nothing more
 // is written.
 CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunction read, void* source,

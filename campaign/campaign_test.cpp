@@ -729,6 +729,109 @@ TEST(Sheets, HeadingsAndRows) {
     }
 }
 
+CampaignOptions Negatives(CampaignOptions options, NegativeLevel level) {
+    options.negative = level;
+    return options;
+}
+
+// Rows in a format, their campaign from the options where one is given.
+CampaignOptions Rows(OutputFormat format, const char* matchTypes, const char* campaign = nullptr,
+                     NegativeLevel negative = NegativeLevel::kNone) {
+    CampaignOptions options = Negatives(Options(matchTypes, format), negative);
+    return campaign ? WithCampaign(options, campaign) : options;
+}
+
+// Campaign negatives, and Microsoft Advertising's bulk file: its heading and version rows, its
+// keyword and negative rows, the user's columns it names its own way, and its limits.
+TEST(Platforms, CampaignNegativesAndMicrosoftRows) {
+    const std::string kBom = "\xEF\xBB\xBF";
+    const std::string kMicrosoftStart =
+        kBom + "Type,Status,Id,Parent Id,Campaign,Ad Group,Client Id,Modified Time,Keyword,Match Type,Bid,Name\n"
+               "Format Version,,,,,,,,,,,6.0\n";
+    const std::string kNoCampaign =
+        "f:1: no campaign (Microsoft Advertising finds an ad group by its campaign and name); give --campaign NAME "
+        "or a Campaign column\n";
+    const std::string a50(50, 'a'), b50(50, 'b');
+    const struct {
+        const char* what;
+        CampaignOptions options;
+        std::string input;
+        std::string output;
+        std::string messages;
+        CampaignResult result;
+    } cases[] = {
+        // Google Ads Editor's campaign negatives.
+        {"campaign negatives: the ad group empty", Rows(OutputFormat::kCsv, "exact,broad", "S", NegativeLevel::kCampaign),
+         "a\tb\t\t\tG\n",
+         "Campaign,Ad group,Keyword,Criterion Type\nS,,a b,Campaign Negative Exact\nS,,b a,Campaign Negative Exact\n"
+         "S,,a b,Campaign Negative Broad\nS,,b a,Campaign Negative Broad\n",
+         "", CampaignResult::kWritten},
+        {"--unique compares campaign negatives per campaign",
+         Negatives(Unique(Sheet(OutputFormat::kCsv, "exact")), NegativeLevel::kCampaign),
+         "Campaign\tAd group\tKeyword 1\tKeyword 2\nA\tG1\tblue\tshoes\nA\tG2\tSHOES\tblue\nB\tG1\tblue\tshoes\n",
+         "Campaign,Ad group,Keyword,Criterion Type\nA,,blue shoes,Campaign Negative Exact\n"
+         "A,,shoes blue,Campaign Negative Exact\nB,,blue shoes,Campaign Negative Exact\n"
+         "B,,shoes blue,Campaign Negative Exact\n",
+         "", CampaignResult::kWritten},
+        {"campaign negatives without a campaign", Rows(OutputFormat::kCsv, "exact", nullptr, NegativeLevel::kCampaign),
+         "a\tb\n",
+         "Ad group,Keyword,Criterion Type\n",
+         "f:1: no campaign for its campaign negatives; give --campaign NAME or a Campaign column\n",
+         CampaignResult::kInvalidInput},
+
+        // Microsoft Advertising's bulk file.
+        {"keywords in every match type, the byte-order mark always",
+         Rows(OutputFormat::kMicrosoft, "exact,phrase,broad", "S"),
+         "a\tb\t\t\tG\n",
+         kMicrosoftStart +
+             "Keyword,Active,,,S,G,,,a b,Exact,,\nKeyword,Active,,,S,G,,,b a,Exact,,\n"
+             "Keyword,Active,,,S,G,,,a b,Phrase,,\nKeyword,Active,,,S,G,,,b a,Phrase,,\n"
+             "Keyword,Active,,,S,G,,,a b,Broad,,\nKeyword,Active,,,S,G,,,b a,Broad,,\n",
+         "", CampaignResult::kWritten},
+        {"Max CPC fills Bid, Final URL as Microsoft names it, own columns after, quoted as CSV needs",
+         Sheet(OutputFormat::kMicrosoft, "exact"),
+         "Campaign\tKeyword 1\tKeyword 2\tmax_cpc\tFinal URL\tLabels\nS, 1\t5\" tv\tbig\t0,5\thttps://x.test\tL\n",
+         kBom + "Type,Status,Id,Parent Id,Campaign,Ad Group,Client Id,Modified Time,Keyword,Match Type,Bid,Name,"
+                "Final Url,Labels\nFormat Version,,,,,,,,,,,6.0,,\n"
+                "Keyword,Active,,,\"S, 1\",\"5\"\" tv big\",,,\"5\"\" tv big\",Exact,\"0,5\",,https://x.test,L\n"
+                "Keyword,Active,,,\"S, 1\",\"5\"\" tv big\",,,\"big 5\"\" tv\",Exact,\"0,5\",,https://x.test,L\n",
+         "", CampaignResult::kWritten},
+        {"ad group negatives, without a bid", Negatives(Sheet(OutputFormat::kMicrosoft), NegativeLevel::kAdGroup),
+         "Campaign\tAd group\tKeyword 1\tKeyword 2\tMax CPC\nS\tG\ta\tb\t0.5\n",
+         kMicrosoftStart + "Ad Group Negative Keyword,Active,,,S,G,,,a b,Phrase,,\n"
+                           "Ad Group Negative Keyword,Active,,,S,G,,,b a,Phrase,,\n",
+         "", CampaignResult::kWritten},
+        {"campaign negatives", Rows(OutputFormat::kMicrosoft, "exact", "S", NegativeLevel::kCampaign),
+         "a\tb\t\t\tG\n",
+         kMicrosoftStart + "Campaign Negative Keyword,Active,,,S,,,,a b,Exact,,\n"
+                           "Campaign Negative Keyword,Active,,,S,,,,b a,Exact,,\n",
+         "", CampaignResult::kWritten},
+        {"broad negatives", Rows(OutputFormat::kMicrosoft, "exact,broad", "S", NegativeLevel::kAdGroup),
+         "a\tb\n", "", "Microsoft Advertising has no broad negatives\n", CampaignResult::kInvalidInput},
+        {"a line without a campaign", Rows(OutputFormat::kMicrosoft, "exact"), "a\tb\n", kMicrosoftStart, kNoCampaign,
+         CampaignResult::kInvalidInput},
+        {"a heading of the bulk file's own columns", Sheet(OutputFormat::kMicrosoft), "Keyword 1\tKeyword 2\tStatus\n",
+         "", "f:1: column 3 is headed \"Status\", a column the output writes itself\n", CampaignResult::kInvalidInput},
+        {"100 characters, not Google's 80 characters, 10 words and refused characters",
+         Rows(OutputFormat::kMicrosoft, "exact", "S"),
+         "1 2 3 4 5 6 7 8 9 10\tx!\t\t\tG\n" + a50 + "\t" + b50 + "\t\t\tG\n",
+         kMicrosoftStart + "Keyword,Active,,,S,G,,,1 2 3 4 5 6 7 8 9 10 x!,Exact,,\n"
+                           "Keyword,Active,,,S,G,,,x! 1 2 3 4 5 6 7 8 9 10,Exact,,\n"
+                           "Keyword,Active,,,S,G,,," + a50 + " " + b50 + ",Exact,,\n"
+                           "Keyword,Active,,,S,G,,," + b50 + " " + a50 + ",Exact,,\n",
+         "f:2: warning: [" + a50 + " " + b50.substr(1) + "...] is over Microsoft Advertising's limit of 100 characters "
+         "(101)\nf:2: warning: [" + b50 + " " + a50.substr(1) + "...] is over Microsoft Advertising's limit of 100 "
+         "characters (101)\n",
+         CampaignResult::kWritten},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = RunFile(c.input, c.options);
+        EXPECT_EQ(run.output, c.output) << c.what;
+        EXPECT_EQ(run.messages, c.messages) << c.what;
+        EXPECT_EQ(run.result, c.result) << c.what;
+    }
+}
+
 // Every cell of every line is searched for control characters, eight bytes at a time where it can:
 // one is found wherever it stands in a short or a long text, and the printable bytes beside it
 // are none.

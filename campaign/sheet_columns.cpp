@@ -23,17 +23,6 @@ bool AppendComparableHeading(Text* out, std::string_view heading) {
     return true;
 }
 
-// Whether the heading's comparable form is `comparable` (lower case, nothing ignored in it).
-bool HeadingIs(std::string_view heading, std::string_view comparable) {
-    size_t matched = 0;
-    for (const char c : heading) {
-        if (IgnoredInHeadings(c)) continue;
-        if (matched == comparable.size() || LowerCaseAscii(c) != comparable[matched]) return false;
-        ++matched;
-    }
-    return matched == comparable.size();
-}
-
 constexpr struct {
     std::string_view comparable;
     ColumnKind kind;
@@ -93,6 +82,16 @@ bool FindRepeatedHeadings(const LineFields& headings, size_t* firstWithSame) {
 
 }  // namespace
 
+bool HeadingIs(std::string_view heading, std::string_view comparable) {
+    size_t matched = 0;
+    for (const char c : heading) {
+        if (IgnoredInHeadings(c)) continue;
+        if (matched == comparable.size() || LowerCaseAscii(c) != comparable[matched]) return false;
+        ++matched;
+    }
+    return matched == comparable.size();
+}
+
 ColumnKind KindOfHeading(std::string_view heading) {
     if (TrimmedHeading(heading).empty()) return ColumnKind::kUnnamed;
     for (const auto& known : kKnownHeadings) {
@@ -123,7 +122,8 @@ bool FieldsNameColumns(const LineFields& fields) {
     return (keyword1 && keyword2) || (filled >= 2 && allKnown);
 }
 
-bool ReadHeadingRow(const LineFields& headings, SheetColumns* columns, Array<HeadingFault>* faults) {
+bool ReadHeadingRow(const LineFields& headings, SheetColumns* columns, Array<HeadingFault>* faults,
+                    const std::string_view* outputHeadings, size_t outputHeadingCount) {
     const size_t count = headings.kept.count;
     OwnedArray<size_t> firstWithSame;
     if (!Reserve(&firstWithSame, count) || !FindRepeatedHeadings(headings, firstWithSame.items)) return false;
@@ -132,7 +132,10 @@ bool ReadHeadingRow(const LineFields& headings, SheetColumns* columns, Array<Hea
     columns->adGroup = columns->campaign = kNoColumn;
     columns->own.count = columns->unnamed.count = 0;
     for (size_t c = 0; c < count; ++c) {
-        const ColumnKind kind = KindOfHeading(headings.kept.items[c]);
+        ColumnKind kind = KindOfHeading(headings.kept.items[c]);
+        for (size_t h = 0; h < outputHeadingCount && kind == ColumnKind::kOwn; ++h) {
+            if (HeadingIs(headings.kept.items[c], outputHeadings[h])) kind = ColumnKind::kOutputColumn;
+        }
         if (firstWithSame.items[c] != kNoColumn) {
             if (!Push(faults, HeadingFault{HeadingFault::kRepeated, c, firstWithSame.items[c]})) return false;
             continue;

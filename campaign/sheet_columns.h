@@ -19,6 +19,9 @@ enum class ColumnKind : unsigned char {
 
 ColumnKind KindOfHeading(std::string_view heading);
 
+// Whether the heading's comparable form is `comparable` (lower case, nothing ignored in it).
+bool HeadingIs(std::string_view heading, std::string_view comparable);
+
 // The heading as written, without the blanks at its ends.
 std::string_view TrimmedHeading(std::string_view heading);
 
@@ -48,5 +51,8 @@ struct HeadingFault {
 };
 
 // Reads the heading row into `columns`, and into `faults` what makes it unusable (in column
-// order, the missing keyword columns last). False when memory cannot be had.
-bool ReadHeadingRow(const LineFields& headings, SheetColumns* columns, Array<HeadingFault>* faults);
+// order, the missing keyword columns last). `outputHeadings` are the comparable forms of further
+// columns the output writes itself (an output format's own), refused as Keyword is. False when
+// memory cannot be had.
+bool ReadHeadingRow(const LineFields& headings, SheetColumns* columns, Array<HeadingFault>* faults,
+                    const std::string_view* outputHeadings = nullptr, size_t outputHeadingCount = 0);

@@ -68,6 +68,26 @@ TEST(CommandLine, FollowsTheGnuConventions) {
     EXPECT_EQ(file.options.campaign.campaign, "Spring");
     EXPECT_EQ(file.options.keywordArguments, 0);
 
+    // Negatives of an ad group (the default, also after "=") or of a campaign, and Microsoft
+    // Advertising's bulk file, reach the engine; -n stays a flag among others.
+    const struct {
+        std::vector<const char*> arguments;
+        NegativeLevel negative;
+        OutputFormat format;
+    } platforms[] = {
+        {{"--input", "f", "-fcsv", "--negative"}, NegativeLevel::kAdGroup, OutputFormat::kCsv},
+        {{"--input", "f", "-fcsv", "--neg=ad-group"}, NegativeLevel::kAdGroup, OutputFormat::kCsv},
+        {{"--input", "f", "-fcsv", "--negative=campaign"}, NegativeLevel::kCampaign, OutputFormat::kCsv},
+        {{"--input", "f", "--format", "microsoft", "-nH"}, NegativeLevel::kAdGroup, OutputFormat::kMicrosoft},
+        {{"a", "b", "-f", "microsoft", "--campaign", "S"}, NegativeLevel::kNone, OutputFormat::kMicrosoft},
+    };
+    for (const auto& c : platforms) {
+        const ParsedCommandLine parsed = Parse(c.arguments);
+        EXPECT_TRUE(parsed.usageError.IsEmpty()) << parsed.usageError.View();
+        EXPECT_EQ(parsed.options.campaign.negative, c.negative);
+        EXPECT_EQ(parsed.options.campaign.format, c.format);
+    }
+
     // A heading row and semicolons reach the engine.
     const CampaignOptions sheet = Parse({"--input", "f", "--input-format", "csv", "--separator", ";", "-H"}).options.campaign;
     EXPECT_TRUE(sheet.header);
@@ -97,13 +117,21 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
         {{"a", "b", "--format"}, "option '--format' needs a value"},
         {{"a", "b", "-f"}, "option '-f' needs a value"},
         {{"a", "b", "--subsets=yes"}, "option '--subsets' takes no value"},
-        {{"a", "b", "--format", "xml"}, "unknown format 'xml' (text or csv)"},
+        {{"a", "b", "--format", "xml"}, "unknown format 'xml' (text, csv or microsoft)"},
         {{"--input", "f", "--input-format", "json"}, "unknown input format 'json' (tsv or csv)"},
         {{"a", "b", "--input", "f"}, "keywords and --input together: give one or the other"},
         {{"-s"}, "no keywords: give two to four, or --input FILE"},
         {{"a", "b", "c", "d", "e"}, "too many keywords (at most four)"},
-        {{"a", "b", "--campaign", "Spring"}, "--campaign needs --format csv"},
-        {{"a", "b", "--negative"}, "--negative needs --format csv"},
+        {{"a", "b", "--campaign", "Spring"}, "--campaign needs --format csv or microsoft"},
+        {{"a", "b", "--negative"}, "--negative needs --format csv or microsoft"},
+        {{"a", "b", "-fcsv", "--negative=shared"}, "unknown negative level 'shared' (ad-group or campaign)"},
+        {{"a", "b", "-fcsv", "--negative="}, "unknown negative level '' (ad-group or campaign)"},
+        {{"a", "b", "-fcsv", "--negative=campaign"},
+         "--negative=campaign needs --campaign NAME: campaign negatives belong to a campaign"},
+        {{"a", "b", "-f", "microsoft"},
+         "--format microsoft needs --campaign NAME: Microsoft Advertising finds an ad group by its campaign and name"},
+        {{"--input", "f", "-f", "microsoft", "-n", "-m", "exact,broad"},
+         "--match broad with --negative: Microsoft Advertising has no broad negatives"},
         {{"a", "b", "-m", "exact,exact"}, "unknown match types 'exact,exact' (exact, phrase and broad, comma-separated)"},
         {{"a", "b", "--match=Phrase"}, "unknown match types 'Phrase' (exact, phrase and broad, comma-separated)"},
         {{"a", "b", "-o", ""}, "option '--output' needs a file name"},

@@ -180,6 +180,26 @@ TEST(Program, CsvOutputForGoogleAdsEditor) {
               "\"Spring, 2026\",red boots,boots red,Exact\r\n");
 }
 
+// Microsoft Advertising's bulk file, here of campaign negatives: the byte-order mark, the heading
+// and version rows, the platform's line ends, into a file.
+TEST(Program, MicrosoftAdvertisingBulkFileOfCampaignNegatives) {
+    const auto folder = TestFolder("microsoft");
+    const std::string out = (folder / "bulk.csv").string();
+    const ProcessResult run = RunProgram({"-f", "microsoft", "--negative=campaign", "--campaign", "Spring", "-m",
+                                          "exact,phrase", "-o", out, "blue", "shoes"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ReadFile(out),
+              WithLineEnds("\xEF\xBB\xBF" "Type,Status,Id,Parent Id,Campaign,Ad Group,Client Id,Modified Time,Keyword,"
+                           "Match Type,Bid,Name\n"
+                           "Format Version,,,,,,,,,,,6.0\n"
+                           "Campaign Negative Keyword,Active,,,Spring,,,,blue shoes,Exact,,\n"
+                           "Campaign Negative Keyword,Active,,,Spring,,,,shoes blue,Exact,,\n"
+                           "Campaign Negative Keyword,Active,,,Spring,,,,blue shoes,Phrase,,\n"
+                           "Campaign Negative Keyword,Active,,,Spring,,,,shoes blue,Phrase,,\n",
+                           kNativeLineEnd));
+}
+
 // A sheet as people keep it: a heading row, a campaign per row, columns of their own, semicolons.
 TEST(Program, SheetWithHeadingRowAndSemicolons) {
     const ProcessResult run =
@@ -203,7 +223,7 @@ TEST(Program, UsageErrorsEndWithStatus2AndAPointerToHelp) {
         {{"--bogus", "a", "b"}, "varnholt-cli: unknown option '--bogus'"},
         {{"a", "b", "--input", "sets.tsv"}, "varnholt-cli: keywords and --input together: give one or the other"},
         {{"--subsets"}, "varnholt-cli: no keywords: give two to four, or --input FILE"},
-        {{"-f", "xml", "a", "b"}, "varnholt-cli: unknown format 'xml' (text or csv)"},
+        {{"-f", "xml", "a", "b"}, "varnholt-cli: unknown format 'xml' (text, csv or microsoft)"},
         {{"--input", (folder / "missing.tsv").string()}, "varnholt-cli: cannot open " + (folder / "missing.tsv").string() + ": "},
         {{"--input", folder.string()}, "varnholt-cli: cannot open " + folder.string() + ": "},
         {{"a", "b", "-o", ""}, "varnholt-cli: option '--output' needs a file name"},

@@ -13,24 +13,26 @@ const char kUsage[] =
     "  -q, --quotes           --match phrase: every phrase in double quotes, as in the window\n"
     "  -b, --brackets         --match exact: every phrase in [ and ]\n"
     "  -s, --subsets          follow each set's full orderings with its subsets (as \"Include Subsets\")\n"
-    "  -n, --negative         csv only: the rows are negative keywords\n"
+    "  -n, --negative[=LEVEL] csv and microsoft: the rows are negative keywords of their ad group\n"
+    "                         (LEVEL ad-group, the default) or of their campaign (campaign)\n"
     "      --mix              a keyword holding \"|\" is a list of alternatives: buy|order\n"
     "  -u, --unique           leave out a phrase already written for its ad group and match type\n"
     "                         (compared without case and with runs of blanks as one)\n"
-    "  -f, --format FORMAT    text (default) or csv\n"
+    "  -f, --format FORMAT    text (default), csv (Google Ads Editor) or microsoft (Microsoft\n"
+    "                         Advertising's bulk file, which needs a campaign on every row)\n"
     "      --input-format F   tsv (default) or csv: how the lines of --input are split into fields\n"
     "      --separator SEP    --input-format csv: what separates the fields, \",\" (default) or \";\"\n"
     "  -H, --header           the first line of --input names the columns (Keyword 1 to Keyword 4,\n"
-    "                         Ad group, Campaign, and columns of your own for the CSV rows)\n"
+    "                         Ad group, Campaign, and columns of your own for the rows)\n"
     "      --input-encoding E auto (default: by the byte-order mark), utf-8, utf-16le, utf-16be,\n"
     "                         windows-1252\n"
-    "      --campaign NAME    csv only: add a leading Campaign column holding NAME on every row\n"
+    "      --campaign NAME    csv and microsoft: a Campaign column holding NAME on every row\n"
     "                         (with a Campaign column, on the rows whose cell is empty)\n"
     "  -o, --output FILE      write there instead of standard output; FILE is replaced only when\n"
     "                         the whole run succeeded, and never when it is the input\n"
     "      --crlf | --lf      line ends of the output (default: CR LF on Windows, LF elsewhere)\n"
     "      --bom              start the output with a UTF-8 byte-order mark (for Excel)\n"
-    "      --strict           a phrase over Google Ads' limits is an error instead of a warning\n"
+    "      --strict           a phrase over the platform's limits is an error instead of a warning\n"
     "      --max-messages N   show at most N messages about lines, then count the rest\n"
     "                         (default 100; 0 shows every one)\n"
     "  -h, --help             show this help and exit\n"
@@ -47,25 +49,40 @@ enum class Option { kMatch, kQuotes, kBrackets, kSubsets, kNegative, kMix, kUniq
                     kSeparator, kHeader, kInputEncoding, kCampaign, kOutput, kInput, kCrlf, kLf, kBom, kStrict, kMaxMessages, kHelp,
                     kVersion };
 
+// Whether a long option takes a value; an optional one only after "=", and never in the short
+// form, so that "-nu" stays two flags.
+enum class Value { kNone, kRequired, kOptional };
+
 struct OptionSpec {
     const char* name;
     char letter;  // 0: no short form
-    bool takesValue;
+    Value value;
     Option option;
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"match", 'm', true, Option::kMatch},         {"quotes", 'q', false, Option::kQuotes},
-    {"brackets", 'b', false, Option::kBrackets},  {"subsets", 's', false, Option::kSubsets},
-    {"negative", 'n', false, Option::kNegative},  {"mix", 0, false, Option::kMix},
-    {"unique", 'u', false, Option::kUnique},      {"format", 'f', true, Option::kFormat},
-    {"input-format", 0, true, Option::kInputFormat}, {"input-encoding", 0, true, Option::kInputEncoding},
-    {"separator", 0, true, Option::kSeparator},   {"header", 'H', false, Option::kHeader},
-    {"campaign", 0, true, Option::kCampaign},     {"output", 'o', true, Option::kOutput},
-    {"input", 0, true, Option::kInput},           {"crlf", 0, false, Option::kCrlf},
-    {"lf", 0, false, Option::kLf},                {"bom", 0, false, Option::kBom},
-    {"strict", 0, false, Option::kStrict},        {"max-messages", 0, true, Option::kMaxMessages},
-    {"help", 'h', false, Option::kHelp},          {"version", 0, false, Option::kVersion},
+    {"match", 'm', Value::kRequired, Option::kMatch},
+    {"quotes", 'q', Value::kNone, Option::kQuotes},
+    {"brackets", 'b', Value::kNone, Option::kBrackets},
+    {"subsets", 's', Value::kNone, Option::kSubsets},
+    {"negative", 'n', Value::kOptional, Option::kNegative},
+    {"mix", 0, Value::kNone, Option::kMix},
+    {"unique", 'u', Value::kNone, Option::kUnique},
+    {"format", 'f', Value::kRequired, Option::kFormat},
+    {"input-format", 0, Value::kRequired, Option::kInputFormat},
+    {"input-encoding", 0, Value::kRequired, Option::kInputEncoding},
+    {"separator", 0, Value::kRequired, Option::kSeparator},
+    {"header", 'H', Value::kNone, Option::kHeader},
+    {"campaign", 0, Value::kRequired, Option::kCampaign},
+    {"output", 'o', Value::kRequired, Option::kOutput},
+    {"input", 0, Value::kRequired, Option::kInput},
+    {"crlf", 0, Value::kNone, Option::kCrlf},
+    {"lf", 0, Value::kNone, Option::kLf},
+    {"bom", 0, Value::kNone, Option::kBom},
+    {"strict", 0, Value::kNone, Option::kStrict},
+    {"max-messages", 0, Value::kRequired, Option::kMaxMessages},
+    {"help", 'h', Value::kNone, Option::kHelp},
+    {"version", 0, Value::kNone, Option::kVersion},
 };
 
 // Decimal digits only; false for anything else or a number too large to count.
@@ -110,13 +127,19 @@ struct Parser {
             case Option::kQuotes: o.matchTypes = OneMatchType(MatchType::kPhrase); break;
             case Option::kBrackets: o.matchTypes = OneMatchType(MatchType::kExact); break;
             case Option::kSubsets: o.includeSubsets = true; break;
-            case Option::kNegative: o.negative = NegativeLevel::kAdGroup; break;
+            case Option::kNegative:
+                // No value at all (not even an empty one after "=") is the default level.
+                if (value.data() == nullptr || value == "ad-group") o.negative = NegativeLevel::kAdGroup;
+                else if (value == "campaign") o.negative = NegativeLevel::kCampaign;
+                else return Fail("unknown negative level '", value, "' (ad-group or campaign)");
+                break;
             case Option::kMix: o.mix = true; break;
             case Option::kUnique: o.unique = true; break;
             case Option::kFormat:
                 if (value == "text") o.format = OutputFormat::kText;
                 else if (value == "csv") o.format = OutputFormat::kCsv;
-                else return Fail("unknown format '", value, "' (text or csv)");
+                else if (value == "microsoft") o.format = OutputFormat::kMicrosoft;
+                else return Fail("unknown format '", value, "' (text, csv or microsoft)");
                 break;
             case Option::kInputFormat:
                 if (value == "tsv") o.inputFormat = InputFormat::kTsv;
@@ -181,9 +204,10 @@ struct Parser {
         const size_t equals = argument.find('=');
         const OptionSpec* spec = FindLong({argument.data(), equals == std::string_view::npos ? argument.size() : equals});
         if (!spec) return false;
-        if (!spec->takesValue) {
-            if (equals != std::string_view::npos) return Fail("option '--", spec->name, "' takes no value");
-            return Apply(*spec, {});
+        if (spec->value != Value::kRequired) {
+            if (equals == std::string_view::npos) return Apply(*spec, {});
+            if (spec->value == Value::kNone) return Fail("option '--", spec->name, "' takes no value");
+            return Apply(*spec, argv[*at] + 2 + equals + 1);
         }
         if (equals != std::string_view::npos) return Apply(*spec, argv[*at] + 2 + equals + 1);
         if (*at + 1 >= argc) return Fail("option '--", spec->name, "' needs a value");
@@ -198,7 +222,7 @@ struct Parser {
                 if (candidate.letter == flags[i]) spec = &candidate;
             }
             if (!spec) return Fail("unknown option '-", std::string_view(flags + i, 1), "'");
-            if (!spec->takesValue) {
+            if (spec->value != Value::kRequired) {
                 if (!Apply(*spec, {})) return false;
                 continue;
             }
@@ -235,10 +259,17 @@ struct Parser {
             Fail("keywords and --input together: give one or the other");
         } else if (keywordArguments == 0 && !o.inputPath) {
             Fail("no keywords: give two to four, or --input FILE");
-        } else if (o.campaign.hasCampaign && o.campaign.format != OutputFormat::kCsv) {
-            Fail("--campaign needs --format csv");
-        } else if (o.campaign.negative != NegativeLevel::kNone && o.campaign.format != OutputFormat::kCsv) {
-            Fail("--negative needs --format csv");
+        } else if (o.campaign.hasCampaign && o.campaign.format == OutputFormat::kText) {
+            Fail("--campaign needs --format csv or microsoft");
+        } else if (o.campaign.negative != NegativeLevel::kNone && o.campaign.format == OutputFormat::kText) {
+            Fail("--negative needs --format csv or microsoft");
+        } else if (AsksForBroadNegatives(o.campaign)) {
+            Fail("--match broad with --negative: Microsoft Advertising has no broad negatives");
+        } else if (keywordArguments > 0 && !o.campaign.hasCampaign && o.campaign.format == OutputFormat::kMicrosoft) {
+            Fail("--format microsoft needs --campaign NAME: Microsoft Advertising finds an ad group by its campaign "
+                 "and name");
+        } else if (keywordArguments > 0 && !o.campaign.hasCampaign && o.campaign.negative == NegativeLevel::kCampaign) {
+            Fail("--negative=campaign needs --campaign NAME: campaign negatives belong to a campaign");
         } else if (o.campaign.header && keywordArguments > 0) {
             Fail("--header needs --input FILE: keywords given as arguments have no heading row");
         } else if (o.separatorGiven && o.campaign.inputFormat != InputFormat::kCsv) {

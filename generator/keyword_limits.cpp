@@ -52,3 +52,7 @@ KeywordSize MeasurePhrase(const KeywordSize sizes[4], const KeywordOrdering& lin
 PhraseVerdict JudgePhrase(const KeywordSize& phrase) {
     return {phrase.characters > kMaxKeywordCharacters, phrase.words > kMaxKeywordWords, phrase.refused};
 }
+
+PhraseVerdict JudgeMicrosoftPhrase(const KeywordSize& phrase) {
+    return {phrase.characters > kMaxMicrosoftKeywordCharacters, false, 0};
+}

@@ -11,6 +11,10 @@
 inline constexpr size_t kMaxKeywordCharacters = 80;
 inline constexpr size_t kMaxKeywordWords = 10;
 
+// Microsoft Advertising's one limit on a keyword, its characters ("The text can contain a maximum
+// of 100 characters", the Keyword record of its bulk file); it names no characters it refuses.
+inline constexpr size_t kMaxMicrosoftKeywordCharacters = 100;
+
 // What Google Ads does not accept in a keyword ("Google Ads does not support these characters in
 // keywords", Search Ads 360 help, CLEAN_KEYWORD).
 inline constexpr std::string_view kRefusedKeywordCharacters = "!@%^*()={};~`<>?\\|";
@@ -40,3 +44,5 @@ struct PhraseVerdict {
 };
 
 PhraseVerdict JudgePhrase(const KeywordSize& phrase);
+// The same on Microsoft Advertising's limit: never too many words, no refused characters.
+PhraseVerdict JudgeMicrosoftPhrase(const KeywordSize& phrase);
