@@ -177,7 +177,18 @@ constexpr ControlNames kPageControls = {
     "tick \"First line names the columns\" to read it as headings",
     "choose \"Commas (CSV)\" under \"Columns separated by\"",
     "choose \"Semicolons\" under \"Columns separated by\"",
+    "fill in \"Campaign name (optional)\" or add a Campaign column",
 };
+
+// What is written, from the page's flags.
+void ReadOutputOptions(unsigned flags, CampaignOptions* options) {
+    options->format = flags & kMicrosoftOutput ? OutputFormat::kMicrosoft
+                      : flags & kCsvOutput     ? OutputFormat::kCsv
+                                               : OutputFormat::kText;
+    options->negative = flags & kCampaignNegative ? NegativeLevel::kCampaign
+                        : flags & kNegative       ? NegativeLevel::kAdGroup
+                                                  : NegativeLevel::kNone;
+}
 
 // How the input is read, from the page's flags and the encoding's name; false for an encoding
 // the engine does not know.
@@ -220,12 +231,7 @@ VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* size
     options.hasCampaign = (flags & kCampaignColumn) != 0;
     options.campaign = fields[2];
     options.includeSubsets = (flags & kSubsets) != 0;
-    options.format = flags & kMicrosoftOutput ? OutputFormat::kMicrosoft
-                     : flags & kCsvOutput     ? OutputFormat::kCsv
-                                              : OutputFormat::kText;
-    options.negative = flags & kCampaignNegative ? NegativeLevel::kCampaign
-                       : flags & kNegative       ? NegativeLevel::kAdGroup
-                                                 : NegativeLevel::kNone;
+    ReadOutputOptions(flags, &options);
     options.mix = (flags & kMix) != 0;
     options.unique = (flags & kUnique) != 0;
     options.strict = (flags & kStrict) != 0;
@@ -244,6 +250,16 @@ VARNHOLT_EXPORT("starts_with_headings") int StartsWithHeadings(const char* strin
     if (!ReadInputOptions(flags, {strings, sizes[0]}, &options)) return kBadOptions;
     Sample sample = {strings + sizes[0], sizes[1]};
     return InputStartsWithHeadings(options, ReadSample, &sample) ? 1 : 0;
+}
+
+// Whether the match types (`types`, `size` bytes) and `flags` ask Microsoft Advertising's bulk
+// file for broad negatives, which it does not have, for the page to say so before a run: 1 or 0,
+// or kBadOptions.
+VARNHOLT_EXPORT("asks_for_broad_negatives") int BroadNegatives(const char* types, size_t size, unsigned flags) {
+    CampaignOptions options;
+    if (!ParseMatchTypes({types, size}, &options.matchTypes)) return kBadOptions;
+    ReadOutputOptions(flags, &options);
+    return AsksForBroadNegatives(options) ? 1 : 0;
 }
 
 // The flags' and results' names and values as JSON, {"flags":{"subsets":1,...},"results":{...}},

@@ -293,6 +293,15 @@ test('Microsoft Advertising\'s bulk file and campaign negatives download as varn
   assert.ok(page_.bytes.equals(reference.out), 'Microsoft negatives: the download differs from varnholt-cli\'s output');
   await setOptions(page, { output: 'microsoft', match: ['broad'], negative: true });
   assert.equal((await download(page)).status, 'Microsoft Advertising has no broad negative keywords: untick Broad or Negative keywords.');
+  // A row without a campaign: the message names the page's field, which mends it.
+  await page.getByLabel('Or load a file').setInputFiles(writeInput('plain.tsv', 'blue\tshoes\n'));
+  await setOptions(page, { output: 'microsoft', match: ['phrase'] });
+  page_ = await download(page);
+  assert.deepEqual(page_.messages, ['plain.tsv:1: no campaign (Microsoft Advertising finds an ad group by its campaign and name); ' +
+                                    'fill in "Campaign name (optional)" or add a Campaign column']);
+  await setOptions(page, { campaign: 'Spring' });
+  page_ = await download(page);
+  assert.ok(page_.bytes.equals(runCli(['--input', 'plain.tsv', '--format', 'microsoft', '--campaign', 'Spring', '--crlf']).out));
 });
 
 test('invalid input is reported line by line as varnholt-cli reports it, and nothing is downloaded', async t => {
