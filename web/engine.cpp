@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "campaign/campaign.h"
@@ -126,6 +127,9 @@ enum CampaignFlag : unsigned {
     kCampaignColumn = 1u << 8,
     kCrLf = 1u << 9,
     kCampaignNegative = 1u << 10,
+    kSemicolons = 1u << 11,
+    kHeader = 1u << 12,
+    kMicrosoftOutput = 1u << 13,
 };
 
 // Returned for match types or an encoding the engine does not know.
@@ -142,6 +146,7 @@ constexpr Name kFlagNames[] = {
     {"subsets", kSubsets}, {"csvOutput", kCsvOutput}, {"csvInput", kCsvInput}, {"negative", kNegative},
     {"mix", kMix}, {"unique", kUnique}, {"strict", kStrict}, {"byteOrderMark", kByteOrderMark},
     {"campaignColumn", kCampaignColumn}, {"crLf", kCrLf}, {"campaignNegative", kCampaignNegative},
+    {"semicolons", kSemicolons}, {"header", kHeader}, {"microsoftOutput", kMicrosoftOutput},
 };
 
 constexpr Name kResultNames[] = {
@@ -169,7 +174,45 @@ bool AppendNames(Text* json, std::string_view key, const Name (&names)[N]) {
 constexpr ControlNames kPageControls = {
     "choose \"Windows-1252\" under \"File encoding\" to convert them",
     "it may be UTF-16 without a byte-order mark: choose \"UTF-16 LE\" or \"UTF-16 BE\" under \"File encoding\"",
+    "tick \"First line names the columns\" to read it as headings",
+    "choose \"Commas (CSV)\" under \"Columns separated by\"",
+    "choose \"Semicolons\" under \"Columns separated by\"",
+    "fill in \"Campaign name (optional)\" or add a Campaign column",
 };
+
+// What is written, from the page's flags.
+void ReadOutputOptions(unsigned flags, CampaignOptions* options) {
+    options->format = flags & kMicrosoftOutput ? OutputFormat::kMicrosoft
+                      : flags & kCsvOutput     ? OutputFormat::kCsv
+                                               : OutputFormat::kText;
+    options->negative = flags & kCampaignNegative ? NegativeLevel::kCampaign
+                        : flags & kNegative       ? NegativeLevel::kAdGroup
+                                                  : NegativeLevel::kNone;
+}
+
+// How the input is read, from the page's flags and the encoding's name; false for an encoding
+// the engine does not know.
+bool ReadInputOptions(unsigned flags, std::string_view encoding, CampaignOptions* options) {
+    options->inputFormat = flags & kCsvInput ? InputFormat::kCsv : InputFormat::kTsv;
+    options->csvSeparator = flags & kSemicolons ? ';' : ',';
+    options->header = (flags & kHeader) != 0;
+    return ParseInputEncoding(encoding, &options->inputEncoding);
+}
+
+// A sample of the input already in memory, read as a file is.
+struct Sample {
+    const char* bytes;
+    size_t size;
+};
+
+long ReadSample(void* source, char* into, size_t size) {
+    Sample* sample = static_cast<Sample*>(source);
+    const size_t count = size < sample->size ? size : sample->size;
+    std::memcpy(into, sample->bytes, count);
+    sample->bytes += count;
+    sample->size -= count;
+    return static_cast<long>(count);
+}
 
 }  // namespace
 
@@ -182,17 +225,13 @@ VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* size
     std::string_view fields[4];
     for (size_t k = 0, at = 0; k < 4; at += sizes[k], ++k) fields[k] = {strings + at, sizes[k]};
     CampaignOptions options;
-    if (!ParseMatchTypes(fields[0], &options.matchTypes) || !ParseInputEncoding(fields[1], &options.inputEncoding)) {
+    if (!ParseMatchTypes(fields[0], &options.matchTypes) || !ReadInputOptions(flags, fields[1], &options)) {
         return kBadOptions;
     }
     options.hasCampaign = (flags & kCampaignColumn) != 0;
     options.campaign = fields[2];
     options.includeSubsets = (flags & kSubsets) != 0;
-    options.format = flags & kCsvOutput ? OutputFormat::kCsv : OutputFormat::kText;
-    options.inputFormat = flags & kCsvInput ? InputFormat::kCsv : InputFormat::kTsv;
-    options.negative = flags & kCampaignNegative ? NegativeLevel::kCampaign
-                       : flags & kNegative       ? NegativeLevel::kAdGroup
-                                                 : NegativeLevel::kNone;
+    ReadOutputOptions(flags, &options);
     options.mix = (flags & kMix) != 0;
     options.unique = (flags & kUnique) != 0;
     options.strict = (flags & kStrict) != 0;
@@ -201,6 +240,26 @@ VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* size
     options.maxMessages = maxMessages;
     options.controlNames = kPageControls;
     return static_cast<int>(WriteCampaignFromFile(options, Read, nullptr, fields[3], {Write, nullptr}, {Report, nullptr}));
+}
+
+// Whether the input's first line names columns, for the page to tick "First line names the
+// columns" by itself: `strings` holds the encoding's name and the input's first bytes, their sizes
+// in `sizes[0..1]`; `flags` as for `campaign`. 1 or 0, or kBadOptions.
+VARNHOLT_EXPORT("starts_with_headings") int StartsWithHeadings(const char* strings, const size_t* sizes, unsigned flags) {
+    CampaignOptions options;
+    if (!ReadInputOptions(flags, {strings, sizes[0]}, &options)) return kBadOptions;
+    Sample sample = {strings + sizes[0], sizes[1]};
+    return InputStartsWithHeadings(options, ReadSample, &sample) ? 1 : 0;
+}
+
+// Whether the match types (`types`, `size` bytes) and `flags` ask Microsoft Advertising's bulk
+// file for broad negatives, which it does not have, for the page to say so before a run: 1 or 0,
+// or kBadOptions.
+VARNHOLT_EXPORT("asks_for_broad_negatives") int BroadNegatives(const char* types, size_t size, unsigned flags) {
+    CampaignOptions options;
+    if (!ParseMatchTypes({types, size}, &options.matchTypes)) return kBadOptions;
+    ReadOutputOptions(flags, &options);
+    return AsksForBroadNegatives(options) ? 1 : 0;
 }
 
 // The flags' and results' names and values as JSON, {"flags":{"subsets":1,...},"results":{...}},

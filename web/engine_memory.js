@@ -3,12 +3,12 @@
 // put into its memory, and the names of its campaign flags and results. The page runs this
 // file as a script and starts the worker from its text followed by the worker's.
 
-// Strings for an engine function, one after another in its memory, their sizes (32-bit)
-// in front: the addresses of the sizes and of the bytes, or null when the engine has no
-// memory for them. The caller releases `sizes` when the call is done.
+// Strings (or bytes, as a Uint8Array) for an engine function, one after another in its memory,
+// their sizes (32-bit) in front: the addresses of the sizes and of the bytes, or null when the
+// engine has no memory for them. The caller releases `sizes` when the call is done.
 function putStrings(engine, strings) {
   const encoder = new TextEncoder();
-  const encoded = strings.map(text => encoder.encode(text));
+  const encoded = strings.map(text => typeof text === 'string' ? encoder.encode(text) : text);
   const sizes = engine.allocate(4 * encoded.length + encoded.reduce((sum, b) => sum + b.length, 0));
   if (!sizes) return null;
   new Uint32Array(engine.memory.buffer, sizes, encoded.length).set(encoded.map(b => b.length));

@@ -261,10 +261,48 @@ function useFile(file) {
   chosenFile = file;
   $('forget-file').hidden = !file;
   $('encoding').disabled = !file;
-  if (file && /\.csv$/i.test(file.name)) $('input-format').value = 'csv';
+  // A .csv file picks commas, unless semicolons (European Excel's "CSV") are chosen.
+  if (file && /\.csv$/i.test(file.name) && $('input-format').value === 'tsv') $('input-format').value = 'csv';
   if (file && /\.(tsv|tab)$/i.test(file.name)) $('input-format').value = 'tsv';
   $('source').textContent = file ? `Using the file ${file.name} (${formatSize(file.size)}), not the pasted sets.` : '';
+  followHeadings();
 }
+
+// ---- "First line names the columns" ---------------------------------------------------------
+// Ticked by itself when the engine finds that the input's first line names columns; what the
+// user ticks or unticks stands for as long as the input is the same (the same file, or pasted
+// text with the same first line).
+const kHeadingSample = 64 << 10;  // input bytes the engine looks at: a heading row fits
+let headingsAsked = 0;
+let headingsSetFor = null;        // the input for which the user ticked or unticked the box
+
+const inputInUse = () => chosenFile || $('sets').value.replace(/^[\r\n]+/, '').split(/[\r\n]/, 1)[0];
+
+async function followHeadings() {
+  const asked = ++headingsAsked;
+  const input = inputInUse();
+  if (headingsSetFor === input) return;
+  try {
+    const sample = chosenFile ? new Uint8Array(await chosenFile.slice(0, kHeadingSample).arrayBuffer()) : input;
+    const engine = await builder;
+    const settings = campaignSettings();
+    const strings = putStrings(engine, [settings.encoding, sample]);
+    if (!strings) return;
+    const verdict = engine.starts_with_headings(strings.bytes, strings.sizes, campaignFlags(engineNames(engine), settings.options));
+    engine.release(strings.sizes);
+    // An answer overtaken by a newer question, or by the user's own choice, is dropped.
+    if (asked === headingsAsked && verdict >= 0) $('header').checked = verdict === 1;
+  } catch {
+    // A file that cannot be read now is reported by the run; the box stays as it is.
+  }
+}
+$('header').addEventListener('change', () => {
+  ++headingsAsked;
+  headingsSetFor = inputInUse();
+});
+$('sets').addEventListener('input', () => { if (!chosenFile) followHeadings(); });
+$('input-format').addEventListener('change', followHeadings);
+$('encoding').addEventListener('change', followHeadings);
 $('file').addEventListener('change', () => useFile($('file').files[0] || null));
 $('forget-file').addEventListener('click', () => {
   $('file').value = '';
@@ -279,18 +317,23 @@ campaignForm.addEventListener('drop', event => {
   if (event.dataTransfer.files.length) useFile(event.dataTransfer.files[0]);
 });
 
-// A campaign column and negative keywords are rows of Google Ads Editor's CSV: text has neither.
+// A campaign and negative keywords are rows of the ad platforms' files: text has neither. The
+// negatives' level is a choice only for negatives.
 function followOutputFormat() {
-  const text = $('output-format').value !== 'csv';
+  const text = $('output-format').value === 'text';
   $('campaign-name').disabled = text;
   $('negative').disabled = text;
+  $('negative-level').disabled = text || !$('negative').checked;
 }
 $('output-format').addEventListener('change', followOutputFormat);
+$('negative').addEventListener('change', followOutputFormat);
 
 function campaignSettings() {
   const checked = id => $(id).checked && !$(id).disabled;
-  const csv = $('output-format').value === 'csv';
-  const campaign = csv ? $('campaign-name').value : '';
+  const format = $('output-format').value;
+  const rows = format !== 'text';
+  const campaign = rows ? $('campaign-name').value : '';
+  const negative = checked('negative');
   return {
     // Always in the order exact, phrase, broad, whichever are ticked.
     matchTypes: [...document.querySelectorAll('#match-types input:checked')].map(box => box.value).join(','),
@@ -298,11 +341,16 @@ function campaignSettings() {
     campaign,
     // By the engine's names for its flags.
     options: {
-      subsets: checked('campaign-subsets'), csvOutput: csv, csvInput: $('input-format').value === 'csv',
-      negative: checked('negative'), mix: checked('mix'), unique: checked('unique'), strict: checked('strict'),
-      byteOrderMark: checked('bom'), campaignColumn: campaign !== '', crLf: $('line-ends').value === 'crlf',
+      subsets: checked('campaign-subsets'), csvOutput: format === 'csv', microsoftOutput: format === 'microsoft',
+      csvInput: $('input-format').value !== 'tsv', semicolons: $('input-format').value === 'semicolons',
+      header: checked('header'), negative: negative && $('negative-level').value === 'ad-group',
+      campaignNegative: negative && $('negative-level').value === 'campaign', mix: checked('mix'),
+      unique: checked('unique'), strict: checked('strict'), byteOrderMark: checked('bom'),
+      campaignColumn: campaign !== '', crLf: $('line-ends').value === 'crlf',
     },
-    mimeType: csv ? 'text/csv' : 'text/plain',
+    mimeType: rows ? 'text/csv' : 'text/plain',
+    // Rows of the ad platforms, shown before the download.
+    preview: rows,
   };
 }
 
@@ -335,6 +383,9 @@ async function runCampaign() {
   if (worker) return;
   const settings = campaignSettings();
   if (!settings.matchTypes) return say(campaignStatus, 'Choose at least one match type.', true);
+  if (settings.options.microsoftOutput && /broad/.test(settings.matchTypes) && (settings.options.negative || settings.options.campaignNegative)) {
+    return say(campaignStatus, 'Microsoft Advertising has no broad negative keywords: untick Broad or Negative keywords.', true);
+  }
   const pasted = $('sets').value;
   if (!chosenFile && pasted.trim() === '') return say(campaignStatus, 'Paste keyword sets or load a file first.', true);
   let module;
@@ -348,6 +399,7 @@ async function runCampaign() {
   for (const url of downloadUrls) URL.revokeObjectURL(url);
   downloadUrls = [];
   $('download').hidden = true;
+  $('preview').hidden = true;
   $('report').hidden = true;
   $('report-lines').replaceChildren();
   workerUrl = workerUrl || URL.createObjectURL(new Blob([$('engine-memory').textContent, $('worker-source').textContent],
@@ -358,6 +410,7 @@ async function runCampaign() {
   worker.onmessage = ({ data }) => {
     if (current !== worker) return;
     if (data.type === 'progress') return showProgress(data);
+    if (data.type === 'preview') return showRows(data);
     endWorker();
     if (data.type === 'failed') return say(campaignStatus, `The engine stopped: ${data.reason}`, true);
     showResult(data, name);
@@ -397,10 +450,46 @@ function showMessages(messages, capped) {
   $('report').hidden = false;
 }
 
-function showResult({ result, output, size, messages }, name) {
+// The download's first rows as a table, under its heading row. A large output sends them
+// while it is still being written.
+function showRows({ headings, rows, allRows }) {
+  const head = document.createElement('tr');
+  for (const text of headings) head.appendChild(document.createElement('th')).textContent = text;
+  const body = document.createDocumentFragment();
+  for (const cells of rows) {
+    const row = body.appendChild(document.createElement('tr'));
+    for (const text of cells) row.appendChild(document.createElement('td')).textContent = text;
+  }
+  $('preview-rows').tHead.replaceChildren(head);
+  $('preview-rows').tBodies[0].replaceChildren(body);
+  $('preview-table-heading').textContent = `The file's ${allRows ? '' : 'first '}${count(rows.length, 'row')}`;
+  $('preview').hidden = false;
+}
+
+// One line per ad group with its rows; a campaign's own rows (its negatives) under its name.
+// A large file's rows are counted in its first megabyte.
+function showAdGroups({ groups, furtherRows, countedBytes }) {
+  const items = document.createDocumentFragment();
+  for (const [campaign, adGroup, rows] of groups) {
+    const name = adGroup ? [campaign, adGroup].filter(Boolean).join(' › ') : `${campaign} (the campaign's own rows)`;
+    items.appendChild(document.createElement('li')).textContent = `${name}: ${count(rows, 'row')}`;
+  }
+  if (furtherRows) items.appendChild(document.createElement('li')).textContent = `${count(furtherRows, 'row')} in further ad groups`;
+  $('ad-groups').replaceChildren(items);
+  $('ad-groups-heading').textContent = `Rows per ad group${countedBytes ? ` in the file's first ${formatSize(countedBytes)}` : ''} ` +
+    `(${count(groups.length, 'ad group')}${furtherRows ? ' and more' : ''})`;
+}
+
+function showResult({ result, output, size, messages, preview }, name) {
   const capped = messages.length > kKeptMessages;
   if (messages.length) showMessages(messages, capped);
+  // Rows of a run that wrote nothing are no preview of anything.
+  $('preview').hidden = true;
   if (result !== 'written') return say(campaignStatus, kResultTexts[result] || `The engine stopped (result ${result}).`, true);
+  if (preview) {
+    showRows(preview);
+    showAdGroups(preview);
+  }
   offerDownload(output, name, $('download-link'));
   $('download-link').textContent = `Save ${name} again`;
   $('download').hidden = false;
