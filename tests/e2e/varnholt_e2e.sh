@@ -61,7 +61,8 @@ wait_for "the confirmation" box_open
 import -window root "$out/confirmation.png"
 expect_box "The text is in the clipboard (ready for pasting)." none
 
-probe clipboard "$(windows_path "$out/clipboard.bin")"
+# Another program (Wine's own, taking the X selection) may hold the clipboard open a moment.
+wait_for "the clipboard to open" probe clipboard "$(windows_path "$out/clipboard.bin")"
 # The worked example's lines from the golden cases, joined by CR LF, and CF_TEXT's NUL.
 golden=$(dirname "$0")/../golden/keyword_sets.tsv
 printf '%s\0' "$(awk -F'\t' '$1 == "example" { for (i = 6; i <= NF; ++i) printf "%s%s", $i, (i < NF ? "\r\n" : "") }' "$golden")" \
