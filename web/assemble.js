@@ -9,9 +9,7 @@ const fs = require('fs');
 const path = require('path');
 const vm = require('vm');
 const zlib = require('zlib');
-const [sourceDir, enginePath, outputPath, version] = process.argv.slice(2);
 
-const read = name => fs.readFileSync(path.join(sourceDir, name), 'utf8');
 // Inlined text must not end the element it is put in.
 function inline(text, name, closing) {
   if (text.toLowerCase().includes(closing)) throw new Error(`${name} contains ${closing}`);
@@ -40,12 +38,18 @@ function slimStyle(text, name) {
   return text.replace(/\/\*[^]*?\*\//g, '').split('\n').map(line => line.trim()).filter(line => line !== '').join('\n') + '\n';
 }
 
-let page = read('varnholt.html').replaceAll('@VARNHOLT_VERSION@', version);
-page = page.replace(/<link rel="stylesheet" href="([^"]+)">/g,
-  (_, name) => `<style>\n${inline(slimStyle(read(name), name), name, '</style')}</style>`);
-page = page.replace(/<script([^>]*) src="([^"]+)"><\/script>/g, (_, attributes, name) => {
-  const text = name.endsWith('.wasm') ? zlib.gzipSync(fs.readFileSync(enginePath), { level: 9 }).toString('base64') :
-    slimScript(read(name), name);
-  return `<script${attributes}>\n${inline(text, name, '</script')}</script>`;
-});
-fs.writeFileSync(outputPath, page);
+function assemble(sourceDir, enginePath, outputPath, version) {
+  const read = name => fs.readFileSync(path.join(sourceDir, name), 'utf8');
+  let page = read('varnholt.html').replaceAll('@VARNHOLT_VERSION@', version);
+  page = page.replace(/<link rel="stylesheet" href="([^"]+)">/g,
+    (_, name) => `<style>\n${inline(slimStyle(read(name), name), name, '</style')}</style>`);
+  page = page.replace(/<script([^>]*) src="([^"]+)"><\/script>/g, (_, attributes, name) => {
+    const text = name.endsWith('.wasm') ? zlib.gzipSync(fs.readFileSync(enginePath), { level: 9 }).toString('base64') :
+      slimScript(read(name), name);
+    return `<script${attributes}>\n${inline(text, name, '</script')}</script>`;
+  });
+  fs.writeFileSync(outputPath, page);
+}
+
+if (require.main === module) assemble(...process.argv.slice(2));
+module.exports = { slimScript, slimStyle };
