@@ -13,7 +13,7 @@ VARNHOLT_PACKAGES=(cmake ninja-build mingw-w64 wine wine64 wine32:i386 fonts-win
                    x11-xkb-utils x11-utils clang libclang-rt-14-dev googletest libbenchmark-dev python3)
 # The page (web/): clang's wasm32 target with the WASI C library and libc++'s headers, and
 # Chromium and Node.js for its tests (npm comes with some Node.js packages, not with Debian's).
-VARNHOLT_WEB_PACKAGES=(cmake ninja-build clang lld-14 wasi-libc libc++-14-dev-wasm32 libclang-rt-14-dev-wasm32
+VARNHOLT_WEB_PACKAGES=(cmake ninja-build clang lld-14 llvm-14 wasi-libc libc++-14-dev-wasm32 libclang-rt-14-dev-wasm32
                        chromium nodejs)
 command -v npm >/dev/null || VARNHOLT_WEB_PACKAGES+=(npm)
 VARNHOLT_PACKAGES+=("${VARNHOLT_WEB_PACKAGES[@]}")
