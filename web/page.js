@@ -451,14 +451,16 @@ function showMessages(messages, capped) {
 }
 
 // The download's first rows as a table, under its heading row. A large output sends them
-// while it is still being written.
+// while it is still being written. A column empty in every one of them (Microsoft's ids, which
+// the import fills in) is left out, so that the keywords stay in sight.
 function showRows({ headings, rows, allRows }) {
+  const shown = headings.map((_, column) => rows.some(cells => cells[column]));
   const head = document.createElement('tr');
-  for (const text of headings) head.appendChild(document.createElement('th')).textContent = text;
+  headings.forEach((text, column) => { if (shown[column]) head.appendChild(document.createElement('th')).textContent = text; });
   const body = document.createDocumentFragment();
   for (const cells of rows) {
     const row = body.appendChild(document.createElement('tr'));
-    for (const text of cells) row.appendChild(document.createElement('td')).textContent = text;
+    cells.forEach((text, column) => { if (shown[column]) row.appendChild(document.createElement('td')).textContent = text; });
   }
   $('preview-rows').tHead.replaceChildren(head);
   $('preview-rows').tBodies[0].replaceChildren(body);
