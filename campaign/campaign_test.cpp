@@ -192,6 +192,23 @@ Outcome RunKeywords(std::vector<std::string_view> words, const CampaignOptions& 
     return run;
 }
 
+void ExpectOutcome(const Outcome& run, const Outcome& expected, const std::string& what) {
+    EXPECT_EQ(run.output, expected.output) << what;
+    EXPECT_EQ(run.messages, expected.messages) << what;
+    EXPECT_EQ(run.result, expected.result) << what;
+}
+
+// A keyword file through the engine, and what it must give.
+struct FileCase {
+    const char* what;
+    CampaignOptions options;
+    std::string input;
+    std::string output;
+    std::string messages;
+    CampaignResult result;
+    bool startsWithHeadings = false;  // InputStartsWithHeadings, for the page's check box
+};
+
 CampaignOptions Options(const char* matchTypes, OutputFormat format = OutputFormat::kText) {
     CampaignOptions options;
     EXPECT_TRUE(ParseMatchTypes(matchTypes, &options.matchTypes));
@@ -537,9 +554,7 @@ TEST(HostileInput, Sets) {
             }
             run = RunKeywords(keywords, c.options);
         }
-        EXPECT_EQ(run.output, c.output) << c.what;
-        EXPECT_EQ(run.messages, c.messages) << c.what;
-        EXPECT_EQ(run.result, c.result) << c.what;
+        ExpectOutcome(run, {c.output, c.messages, c.result}, c.what);
     }
 
     // Memory that runs out anywhere ends the run in that error: never a row or message cut short.
@@ -606,15 +621,7 @@ TEST(Sheets, HeadingsAndRows) {
     const std::string kSemicolonHint =
         "f: no line has a keyword 2, and the lines hold semicolons: if they separate the columns, "
         "give --input-format csv --separator ';'\n";
-    const struct {
-        const char* what;
-        CampaignOptions options;
-        std::string input;
-        std::string output;
-        std::string messages;
-        CampaignResult result;
-        bool startsWithHeadings = false;  // InputStartsWithHeadings, for the page's check box
-    } cases[] = {
+    const FileCase cases[] = {
         // Without a heading row.
         {"a heading row without --header", Options("phrase"),
          "Keyword 1\tKeyword 2\tKeyword 3\tKeyword 4\tAd group\nblue\tshoes\t\t\tG\n", "",
@@ -731,9 +738,7 @@ TEST(Sheets, HeadingsAndRows) {
     };
     for (const auto& c : cases) {
         const Outcome run = RunFile(c.input, c.options);
-        EXPECT_EQ(run.output, c.output) << c.what;
-        EXPECT_EQ(run.messages, c.messages) << c.what;
-        EXPECT_EQ(run.result, c.result) << c.what;
+        ExpectOutcome(run, {c.output, c.messages, c.result}, c.what);
         Chunks chunks{c.input, 4096};
         EXPECT_EQ(InputStartsWithHeadings(c.options, ReadChunk, &chunks), c.startsWithHeadings) << c.what;
     }
@@ -762,14 +767,7 @@ TEST(Platforms, CampaignNegativesAndMicrosoftRows) {
         "f:1: no campaign (Microsoft Advertising finds an ad group by its campaign and name); give --campaign NAME "
         "or a Campaign column\n";
     const std::string a50(50, 'a'), b50(50, 'b');
-    const struct {
-        const char* what;
-        CampaignOptions options;
-        std::string input;
-        std::string output;
-        std::string messages;
-        CampaignResult result;
-    } cases[] = {
+    const FileCase cases[] = {
         // Google Ads Editor's campaign negatives.
         {"campaign negatives: the ad group empty", Rows(OutputFormat::kCsv, "exact,broad", "S", NegativeLevel::kCampaign),
          "a\tb\t\t\tG\n",
@@ -836,9 +834,7 @@ TEST(Platforms, CampaignNegativesAndMicrosoftRows) {
     };
     for (const auto& c : cases) {
         const Outcome run = RunFile(c.input, c.options);
-        EXPECT_EQ(run.output, c.output) << c.what;
-        EXPECT_EQ(run.messages, c.messages) << c.what;
-        EXPECT_EQ(run.result, c.result) << c.what;
+        ExpectOutcome(run, {c.output, c.messages, c.result}, c.what);
     }
 }
 
@@ -935,9 +931,7 @@ TEST(HostileInput, Reading) {
         options.inputEncoding = file.encoding;
         options.inputFormat = file.format;
         const Outcome run = RunFile(file.bytes, options);
-        EXPECT_EQ(run.output, file.output) << file.what;
-        EXPECT_EQ(run.messages, file.messages) << file.what;
-        EXPECT_EQ(run.result, file.result) << file.what;
+        ExpectOutcome(run, {file.output, file.messages, file.result}, file.what);
         // Linear time: no byte searched more than twice, once for a CR and once for an LF.
         EXPECT_LE(BytesSearchedForLineEnds(file.bytes, file.encoding, file.format), 3 * file.bytes.size())
             << file.what;
