@@ -199,6 +199,13 @@ void SendMessage(Writer* w) {
     w->messages.report(w->messages.context, w->log.text.View());
 }
 
+// Starts a message about the whole input: "FILE: ".
+void StartInputMessage(Writer* w) {
+    StartMessage(w);
+    Add(w, w->log.source.View());
+    Add(w, ": ");
+}
+
 // Starts a message about a line: "FILE:LINE: " or "arguments: ". False when the cap on them is
 // reached: the message is then counted, and the caller builds nothing.
 bool StartLineMessage(Writer* w, size_t line, Severity severity) {
@@ -240,9 +247,7 @@ void ReportInvalidLine(Writer* w, size_t line, std::string_view reason) {
 void ReportHiddenMessages(Writer* w) {
     const MessageLog& log = w->log;
     if (log.hidden == 0) return;
-    StartMessage(w);
-    Add(w, log.source.View());
-    Add(w, ": ");
+    StartInputMessage(w);
     AddCount(w, log.hidden, "more message");
     Add(w, " not shown (");
     if (log.hiddenInvalidLines > 0) AddCount(w, log.hiddenInvalidLines, "invalid line");
@@ -680,10 +685,9 @@ void ReportSeparatorHint(Writer* w) {
     const bool semicolons = evidence.withSemicolons > 0 && evidence.withSemicolons >= evidence.withCommas &&
                             separator != ';';
     if (!semicolons && (evidence.withCommas == 0 || separator == ',')) return;
-    StartMessage(w);
-    Add(w, w->log.source.View());
-    Add(w, semicolons ? ": no line has a keyword 2, and the lines hold semicolons: if they separate the columns, "
-                      : ": no line has a keyword 2, and the lines hold commas: if they separate the columns, ");
+    StartInputMessage(w);
+    Add(w, semicolons ? "no line has a keyword 2, and the lines hold semicolons: if they separate the columns, "
+                      : "no line has a keyword 2, and the lines hold commas: if they separate the columns, ");
     Add(w, semicolons ? w->options.controlNames.semicolons : w->options.controlNames.commas);
     SendMessage(w);
 }
@@ -817,9 +821,8 @@ CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunctio
     StartDecoding(&decoder);
     if (decoder.firstNulByte != kNoNulByte) {
         // Binary data read as text would give a message for nearly every line: one for the file.
-        StartMessage(&w);
-        Add(&w, w.log.source.View());
-        Add(&w, ": not a text file (a NUL byte at offset ");
+        StartInputMessage(&w);
+        Add(&w, "not a text file (a NUL byte at offset ");
         AddNumber(&w, decoder.firstNulByte);
         if (decoder.nulBytesAlternate) {
             Add(&w, "; ");
@@ -846,9 +849,8 @@ CampaignResult WriteCampaignFromFile(const CampaignOptions& options, ReadFunctio
                 ReportSeparatorHint(&w);
                 return Finish(&w);
             }
-            StartMessage(&w);
-            Add(&w, w.log.source.View());
-            Add(&w, ": no keyword sets");
+            StartInputMessage(&w);
+            Add(&w, "no keyword sets");
             SendMessage(&w);
             return Finish(&w, CampaignResult::kNoKeywordSets);
         }
