@@ -17,10 +17,13 @@ PROBE=$probe OUT=$out
 
 # The user's chosen browser is the fake one, which records how it was started. The htmlfile
 # command stays Wine's own, which would start another program.
-"$WINE" reg add 'HKCR\VarnholtE2EBrowser\shell\open\command' /ve /f \
-    /d "\"$(windows_path "$fake_browser")\" --single-argument %1" >/dev/null 2>&1
-"$WINE" reg add 'HKCU\Software\Microsoft\Windows\Shell\Associations\UrlAssociations\http\UserChoice' \
-    /v ProgId /f /d VarnholtE2EBrowser >/dev/null 2>&1
+# As every Wine start, reg may now and then end at once: it is tried again, and a failure says so.
+register() { "$WINE" reg add "$@" >/dev/null 2>&1; }
+wait_for "the test browser's registration" register 'HKCR\VarnholtE2EBrowser\shell\open\command' /ve /f \
+    /d "\"$(windows_path "$fake_browser")\" --single-argument %1"
+wait_for "the test browser as the user's choice" \
+    register 'HKCU\Software\Microsoft\Windows\Shell\Associations\UrlAssociations\http\UserChoice' \
+    /v ProgId /f /d VarnholtE2EBrowser
 record=$out/browser.record
 export VARNHOLT_FAKE_BROWSER_RECORD
 VARNHOLT_FAKE_BROWSER_RECORD=$(windows_path "$record")
