@@ -48,20 +48,50 @@ uint64_t Mix(uint64_t x) {
     return x ^ (x >> 29);
 }
 
-// Eight bytes at a time, one multiplication each. Every match is confirmed on the bytes, so the
-// hash only has to spread them.
+// One step of HashOf: eight bytes, one multiplication.
+uint64_t HashStep(uint64_t hash, uint64_t chunk) {
+    hash = (hash ^ chunk) * kMultiplier;
+    return hash ^ (hash >> 29);
+}
+
+uint64_t HashStart(size_t size) {
+    return (size + 1) * kMultiplier;
+}
+
+// Eight bytes at a time. Every match is confirmed on the bytes, so the hash only has to spread them.
 uint64_t HashOf(std::string_view bytes) {
-    uint64_t hash = (bytes.size() + 1) * kMultiplier;
+    uint64_t hash = HashStart(bytes.size());
     size_t at = 0;
     for (; bytes.size() - at >= 8; at += 8) {
         uint64_t chunk;
         std::memcpy(&chunk, bytes.data() + at, 8);
-        hash = (hash ^ chunk) * kMultiplier;
-        hash ^= hash >> 29;
+        hash = HashStep(hash, chunk);
     }
     uint64_t tail = 0;
     for (size_t i = at; i < bytes.size(); ++i) tail = tail << 8 | static_cast<unsigned char>(bytes[i]);
     return Mix(hash ^ tail);
+}
+
+// HashOf a keyword's comparable form where that is its bytes in small letters, as for most
+// keywords: one word of ASCII without blanks. False for any other keyword, which is folded first.
+bool HashOfPlainWord(std::string_view keyword, uint64_t* hash) {
+    if (keyword.empty()) return false;
+    uint64_t h = HashStart(keyword.size());
+    size_t at = 0;
+    for (; keyword.size() - at >= 8; at += 8) {
+        uint64_t chunk;
+        std::memcpy(&chunk, keyword.data() + at, 8);
+        if (!IsPlainAscii(chunk)) return false;
+        h = HashStep(h, LowerCaseAscii(chunk));
+    }
+    uint64_t tail = 0;
+    for (size_t i = at; i < keyword.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(keyword[i]);
+        if (byte >= 0x80 || byte == ' ' || byte == '\t') return false;
+        tail = tail << 8 | (byte >= 'A' && byte <= 'Z' ? byte + 32 : byte);
+    }
+    *hash = Mix(h ^ tail);
+    return true;
 }
 
 // What the tables keep of a hash.
@@ -295,61 +325,22 @@ uint32_t AddGroup(WrittenPhrases* w, std::string_view campaign, std::string_view
     return group;
 }
 
-// Whether text is already in its comparable form and one word: ASCII without capitals or
-// blanks, as most keywords are.
-bool IsFoldedWord(std::string_view text) {
-    size_t at = 0;
-    for (; text.size() - at >= 8; at += 8) {
-        uint64_t chunk;
-        std::memcpy(&chunk, text.data() + at, 8);
-        if (!IsPlainAscii(chunk) || LowerCaseAscii(chunk) != chunk) return false;
-    }
-    for (; at < text.size(); ++at) {
-        const unsigned char byte = static_cast<unsigned char>(text[at]);
-        if (byte >= 0x80 || byte == ' ' || byte == '\t' || InRange(byte, 'A', 'Z')) return false;
-    }
-    return true;
-}
-
-// The keywords' comparable forms: the keywords themselves where they are in that form already
-// (bit k of *foldedWords set where that is one word), otherwise folded into *folded. False when
-// memory cannot be had.
-bool FormsOf(const std::string_view keywords[4], int keywordCount, Text* folded, std::string_view forms[4],
-             unsigned* foldedWords) {
-    folded->Resize(0);
-    *foldedWords = 0;
-    size_t starts[4];
-    for (int k = 0; k < keywordCount; ++k) {
-        if (IsFoldedWord(keywords[k])) {
-            forms[k] = keywords[k];
-            if (!forms[k].empty()) *foldedWords |= 1u << k;
-            continue;
-        }
-        starts[k] = folded->Size();
-        if (!ComparableForm{folded}.Append(keywords[k])) return false;
-        forms[k] = {nullptr, folded->Size() - starts[k]};
-    }
-    for (int k = 0; k < keywordCount; ++k) {
-        if (!forms[k].data()) forms[k] = {folded->Data() + starts[k], forms[k].size()};
-    }
-    return true;
-}
-
-// Each keyword's shape and, in order, its words' hashes; the forms in foldedWords are one word
-// each.
-bool DescribeKeywords(const std::string_view forms[4], int keywordCount, unsigned foldedWords, uint64_t hashMask,
+// Each keyword's shape and, in order, its words' hashes. Keywords that are not one plain word
+// are folded into *folded first. False when memory cannot be had.
+bool DescribeKeywords(const std::string_view keywords[4], int keywordCount, uint64_t hashMask, Text* folded,
                       KeywordShape shapes[4], Array<uint64_t>* words) {
     words->count = 0;
-    if (!Reserve(words, 4)) return false;
     for (int k = 0; k < keywordCount; ++k) {
-        const std::string_view form = forms[k];
         KeywordShape& shape = shapes[k];
-        if (foldedWords >> k & 1) {
-            const uint64_t hash = hashMask & HashOf(form);
-            words->items[words->count++] = hash;
-            shape = {hash, kWordBase, false, false, words->count};
+        uint64_t hash;
+        if (HashOfPlainWord(keywords[k], &hash)) {
+            if (!Push(words, hash & hashMask)) return false;
+            shape = {hash & hashMask, kWordBase, false, false, words->count};
             continue;
         }
+        folded->Resize(0);
+        if (!ComparableForm{folded}.Append(keywords[k])) return false;
+        const std::string_view form(folded->Data(), folded->Size());
         shape = {0, 1, !form.empty() && form.front() == ' ', !form.empty() && form.back() == ' ', 0};
         for (size_t at = 0; at < form.size();) {
             if (form[at] == ' ') {
@@ -358,9 +349,9 @@ bool DescribeKeywords(const std::string_view forms[4], int keywordCount, unsigne
             }
             size_t end = at + 1;
             while (end < form.size() && form[end] != ' ') ++end;
-            const uint64_t hash = hashMask & HashOf({form.data() + at, end - at});
-            if (!Push(words, hash)) return false;
-            shape.hash = shape.hash * kWordBase + hash;
+            const uint64_t wordHash = hashMask & HashOf({form.data() + at, end - at});
+            if (!Push(words, wordHash)) return false;
+            shape.hash = shape.hash * kWordBase + wordHash;
             shape.power *= kWordBase;
             at = end;
         }
@@ -372,14 +363,9 @@ bool DescribeKeywords(const std::string_view forms[4], int keywordCount, unsigne
 // A kept set's shapes and word hashes, in w->keptWords; its keyword count, or -1 when memory
 // cannot be had.
 int DescribeKeptSet(WrittenPhrases* w, uint32_t set, KeywordShape shapes[4]) {
-    std::string_view keywords[4], forms[4];
+    std::string_view keywords[4];
     const int keywordCount = ReadSet(*w, set, keywords);
-    unsigned foldedWords;
-    if (!FormsOf(keywords, keywordCount, &w->keptForms, forms, &foldedWords) ||
-        !DescribeKeywords(forms, keywordCount, foldedWords, w->hashMask, shapes, &w->keptWords)) {
-        return -1;
-    }
-    return keywordCount;
+    return DescribeKeywords(keywords, keywordCount, w->hashMask, &w->folded, shapes, &w->keptWords) ? keywordCount : -1;
 }
 
 // Whether no two phrases of a set can be equal: every keyword has a word and no word stands in
@@ -611,10 +597,7 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
         w->lastGroup && groupHash == w->lastGroupHash && IsNamed(*w, w->lastGroup, campaign, adGroup);
     if (!sameGroup && w->groupIndex.slots) __builtin_prefetch(&w->groupIndex.slots[StartOf(w->groupIndex, groupHash)]);
 
-    std::string_view forms[4];
-    unsigned foldedWords;
-    if (!FormsOf(keywords.words.data(), keywordCount, &w->forms, forms, &foldedWords) ||
-        !DescribeKeywords(forms, keywordCount, foldedWords, w->hashMask, w->shapes, &w->words)) {
+    if (!DescribeKeywords(keywords.words.data(), keywordCount, w->hashMask, &w->folded, w->shapes, &w->words)) {
         return false;
     }
 

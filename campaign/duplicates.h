@@ -82,10 +82,10 @@ struct WrittenPhrases {
     // kept before it in its group (4 bytes), then the set. A set: its keyword count (1 byte),
     // the keywords' sizes, then their bytes.
     Array<char> records;
-    // For the set at hand: its ad group's name, its forms where they differ from its keywords,
-    // and its keywords' shapes and word hashes; the same for a kept set read again.
+    // For the set at hand: its ad group's name, a keyword being folded, and its keywords'
+    // shapes and word hashes; the same for a kept set read again.
     Array<char> name;
-    Text forms, keptForms;
+    Text folded;
     KeywordShape shapes[4] = {};
     Array<uint64_t> words, keptWords;
     Text left, right;  // two phrases being compared
