@@ -373,6 +373,8 @@ TEST(WrittenPhrases, EachCampaignsAdGroupKeepsItsPhrasesWhateverComesBetween) {
         // Capitals past a word's first eight bytes.
         {"", "G8", {"runningshoes", "sale"}, "runningshoes sale|sale runningshoes"},
         {"", "G8", {"SALE", "runningShoes"}, ""},
+        // Sixteen words, then a keyword of one: the word list grows past its first room.
+        {"", "G9", {"a b c d e f g h i j k l m n o p", "q"}, "a b c d e f g h i j k l m n o p q|q a b c d e f g h i j k l m n o p"},
         // An empty ad group is named after the set's keywords joined by blanks, whichever
         // keywords hold the blanks, in the set's order.
         {"", "", {"a b", "c"}, "a b c|c a b"},
