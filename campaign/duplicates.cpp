@@ -37,6 +37,54 @@ uint64_t LowerCaseAscii(uint64_t chunk) {
     return chunk | ((fromA & ~pastZ & kHighBits) >> 2);
 }
 
+uint64_t Load8(const char* at) {
+    uint64_t chunk;
+    std::memcpy(&chunk, at, 8);
+    return chunk;
+}
+
+uint32_t Load4(const char* at) {
+    uint32_t chunk;
+    std::memcpy(&chunk, at, 4);
+    return chunk;
+}
+
+// Keywords and names are mostly a few bytes long, where a call to the library's memcpy and
+// memcmp costs more than the bytes: these read and write them in words, the last one
+// overlapping the one before.
+char* PutBytes(char* to, std::string_view from) {
+    const size_t size = from.size();
+    if (size >= 8) {
+        for (size_t at = 0; at + 8 < size; at += 8) std::memcpy(to + at, from.data() + at, 8);
+        const uint64_t last = Load8(from.data() + size - 8);
+        std::memcpy(to + size - 8, &last, 8);
+    } else if (size >= 4) {
+        const uint32_t first = Load4(from.data()), last = Load4(from.data() + size - 4);
+        std::memcpy(to, &first, 4);
+        std::memcpy(to + size - 4, &last, 4);
+    } else if (size > 0) {
+        to[0] = from[0];
+        to[size / 2] = from[size / 2];
+        to[size - 1] = from[size - 1];
+    }
+    return to + size;
+}
+
+bool SameBytes(std::string_view a, std::string_view b) {
+    const size_t size = a.size();
+    if (size != b.size()) return false;
+    if (size >= 8) {
+        for (size_t at = 0; at + 8 < size; at += 8) {
+            if (Load8(a.data() + at) != Load8(b.data() + at)) return false;
+        }
+        return Load8(a.data() + size - 8) == Load8(b.data() + size - 8);
+    }
+    if (size >= 4) {
+        return Load4(a.data()) == Load4(b.data()) && Load4(a.data() + size - 4) == Load4(b.data() + size - 4);
+    }
+    return size == 0 || (a[0] == b[0] && a[size / 2] == b[size / 2] && a[size - 1] == b[size - 1]);
+}
+
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
 // The base of the polynomial over a phrase's word hashes: odd, so that no power of it is 0.
 constexpr uint64_t kWordBase = 0xD6E8FEB86659FD93ull;
@@ -73,25 +121,47 @@ uint64_t HashOf(std::string_view bytes) {
 }
 
 // HashOf a keyword's comparable form where that is its bytes in small letters, as for most
-// keywords: one word of ASCII without blanks. False for any other keyword, which is folded first.
-bool HashOfPlainWord(std::string_view keyword, uint64_t* hash) {
+// keywords: one word of ASCII without blanks; *hadCapitals tells whether that differs from its
+// bytes. False for any other keyword, which is folded first.
+bool HashOfPlainWord(std::string_view keyword, uint64_t* hash, bool* hadCapitals) {
     if (keyword.empty()) return false;
     uint64_t h = HashStart(keyword.size());
+    uint64_t capitals = 0;
     size_t at = 0;
     for (; keyword.size() - at >= 8; at += 8) {
-        uint64_t chunk;
-        std::memcpy(&chunk, keyword.data() + at, 8);
+        const uint64_t chunk = Load8(keyword.data() + at);
         if (!IsPlainAscii(chunk)) return false;
-        h = HashStep(h, LowerCaseAscii(chunk));
+        const uint64_t lower = LowerCaseAscii(chunk);
+        capitals |= lower ^ chunk;
+        h = HashStep(h, lower);
     }
     uint64_t tail = 0;
     for (size_t i = at; i < keyword.size(); ++i) {
         const unsigned char byte = static_cast<unsigned char>(keyword[i]);
         if (byte >= 0x80 || byte == ' ' || byte == '\t') return false;
-        tail = tail << 8 | (byte >= 'A' && byte <= 'Z' ? byte + 32 : byte);
+        const unsigned char lower = byte >= 'A' && byte <= 'Z' ? byte + 32 : byte;
+        capitals |= lower ^ byte;
+        tail = tail << 8 | lower;
     }
     *hash = Mix(h ^ tail);
+    *hadCapitals = capitals != 0;
     return true;
+}
+
+// The hashes of text's pieces between single blanks, in order, as a polynomial; *power is the
+// base to their number. An ad group's name is hashed so, so that a group named after its
+// keywords gets its hash from theirs.
+uint64_t HashOfPieces(std::string_view text, uint64_t* power) {
+    uint64_t hash = 0;
+    *power = 1;
+    for (size_t start = 0;;) {
+        size_t end = start;
+        while (end < text.size() && text[end] != ' ') ++end;
+        hash = hash * kWordBase + HashOf({text.data() + start, end - start});
+        *power *= kWordBase;
+        if (end == text.size()) return hash;
+        start = end + 1;
+    }
 }
 
 // What the tables keep of a hash.
@@ -99,7 +169,7 @@ uint32_t Narrow(uint64_t hash) {
     return static_cast<uint32_t>(hash >> 32);
 }
 
-bool Occupied(uint32_t slot) {
+bool Occupied(uint16_t slot) {
     return slot != 0;
 }
 bool Occupied(const PhraseSlot& slot) {
@@ -108,20 +178,19 @@ bool Occupied(const PhraseSlot& slot) {
 bool Occupied(const GroupSlot& slot) {
     return slot.group != 0;
 }
-uint32_t HashIn(uint32_t slot) {
-    return slot;
+uint32_t HashIn(uint16_t slot) {
+    return uint32_t{slot} << 16;
 }
 uint32_t HashIn(const PhraseSlot& slot) {
     return slot.hash;
 }
-uint32_t HashIn(const GroupSlot& slot) {
-    return slot.hash;
-}
 
-// Where a hash's probe starts (its lowest bit marks the words' occupied slots).
+// Where a hash's probe starts: its place in the table's order of hashes, so that a grown table
+// is filled from start to end rather than all over (the words' table marks occupied slots with
+// a hash's lowest bit).
 template <typename Slot>
 size_t StartOf(const HashSlots<Slot>& table, uint32_t hash) {
-    return (hash >> 1) & (table.capacity - 1);
+    return static_cast<size_t>((uint64_t{hash} * table.capacity) >> 32);
 }
 
 template <typename Slot>
@@ -129,14 +198,17 @@ size_t NextOf(const HashSlots<Slot>& table, size_t at) {
     return (at + 1) & (table.capacity - 1);
 }
 
-// Room for one more slot, the table at most half full; false when memory cannot be had.
-// Growing a table costs more than its memory: an ad group's words start with room for many,
-// and the ad groups' table grows four times at a time.
+// Room for `more` slots, the table at most half full; false when memory cannot be had. A table
+// doubles as it grows. Growing costs more than the memory: an ad group's words start with room
+// for many.
 template <typename Slot>
-bool MakeRoom(HashSlots<Slot>* table, uint32_t firstCapacity = 16, int growthShift = 1) {
-    if ((size_t{table->count} + 1) * 2 <= table->capacity) return true;
-    if (table->capacity >= uint32_t{1} << (31 - growthShift)) return false;
-    const uint32_t capacity = table->capacity ? table->capacity << growthShift : firstCapacity;
+bool MakeRoom(HashSlots<Slot>* table, size_t more, uint32_t firstCapacity = 16) {
+    if (table->slots && (size_t{table->count} + more) * 2 <= table->capacity) return true;
+    uint32_t capacity = table->capacity ? table->capacity : firstCapacity;
+    while ((size_t{table->count} + more) * 2 > capacity) {
+        if (capacity >= uint32_t{1} << 30) return false;
+        capacity <<= 1;
+    }
     HashSlots<Slot> grown{static_cast<Slot*>(std::calloc(capacity, sizeof(Slot))), capacity, table->count};
     if (!grown.slots) return false;
     for (size_t i = 0; i < table->capacity; ++i) {
@@ -180,7 +252,7 @@ void Store(WrittenPhrases* w, uint32_t at, uint32_t value) {
 }
 
 // Where a group record's fields stand.
-constexpr uint32_t kNewestSet = 0, kTables = 4, kGroupName = 8;
+constexpr uint32_t kTables = 0, kGroupName = 4;
 
 // A group's campaign and ad group, as stored (the ad group has no size when it is named after
 // the keywords of the group's first set); where its first set starts.
@@ -198,11 +270,6 @@ GroupName NameOf(const WrittenPhrases& w, uint32_t group) {
     GroupName name{{at, campaignSize}, {at + campaignSize, storedSize}, adGroupSize == 0, 0};
     name.firstSet = static_cast<uint32_t>(at + campaignSize + storedSize - w.records.items);
     return name;
-}
-
-uint32_t NewestSetOf(const WrittenPhrases& w, uint32_t group) {
-    const uint32_t newest = Load(w, group + kNewestSet);
-    return newest ? newest : NameOf(w, group).firstSet;
 }
 
 // The set kept before `set` in its group, 0 when it is the group's first.
@@ -232,11 +299,7 @@ size_t MostSetSize(const KeywordList& keywords, int keywordCount) {
 char* PutSet(char* at, const KeywordList& keywords, int keywordCount) {
     *at++ = static_cast<char>(keywordCount);
     for (int k = 0; k < keywordCount; ++k) at = PutSize(at, keywords.words[k].size());
-    for (int k = 0; k < keywordCount; ++k) {
-        if (keywords.words[k].empty()) continue;
-        std::memcpy(at, keywords.words[k].data(), keywords.words[k].size());
-        at += keywords.words[k].size();
-    }
+    for (int k = 0; k < keywordCount; ++k) at = PutBytes(at, keywords.words[k]);
     return at;
 }
 
@@ -250,78 +313,169 @@ uint32_t RecordRoom(WrittenPhrases* w, size_t size) {
 }
 
 // The set at hand stored as the newest of its group; its offset, or 0 when memory cannot be had.
-uint32_t StoreSet(WrittenPhrases* w, uint32_t group, const KeywordList& keywords, int keywordCount) {
+uint32_t StoreSet(WrittenPhrases* w, GroupTables* tables, const KeywordList& keywords, int keywordCount) {
     const uint32_t at = RecordRoom(w, sizeof(uint32_t) + MostSetSize(keywords, keywordCount));
     if (!at) return 0;
-    Store(w, at, NewestSetOf(*w, group));
+    Store(w, at, tables->newestSet);
     const uint32_t set = at + sizeof(uint32_t);
     w->records.count = static_cast<size_t>(PutSet(w->records.items + set, keywords, keywordCount) - w->records.items);
-    Store(w, group + kNewestSet, set);
+    tables->newestSet = set;
     return set;
 }
 
-// Whether text is the keywords joined by blanks.
-bool IsJoinOf(std::string_view text, const std::string_view keywords[4], int keywordCount) {
+// Keywords joined by blanks, read a byte at a time.
+struct JoinReader {
+    const std::string_view* keywords;
+    int count, k = 0;
     size_t at = 0;
-    for (int k = 0; k < keywordCount; ++k) {
-        if (k > 0 && (at == text.size() || text[at++] != ' ')) return false;
-        if (text.size() - at < keywords[k].size() || std::string_view(text.data() + at, keywords[k].size()) != keywords[k]) {
-            return false;
-        }
-        at += keywords[k].size();
+
+    int Next() {  // -1 at the end
+        if (k == count) return -1;
+        if (at < keywords[k].size()) return static_cast<unsigned char>(keywords[k][at++]);
+        at = 0;
+        return ++k == count ? -1 : ' ';
     }
-    return at == text.size();
+};
+
+// Whether two lists of keywords joined by blanks are the same text.
+bool SameJoin(const std::string_view* a, int aCount, const std::string_view* b, int bCount) {
+    bool sameKeywords = aCount == bCount;
+    for (int k = 0; sameKeywords && k < aCount; ++k) sameKeywords = SameBytes(a[k], b[k]);
+    if (sameKeywords) return true;
+    JoinReader left{a, aCount}, right{b, bCount};
+    for (;;) {
+        const int byte = left.Next();
+        if (byte != right.Next()) return false;
+        if (byte < 0) return true;
+    }
 }
 
-bool IsNamed(const WrittenPhrases& w, uint32_t group, std::string_view campaign, std::string_view adGroup) {
+// The ad group of the set at hand: an empty name stands for the keywords joined by blanks.
+struct GroupAtHand {
+    std::string_view campaign, adGroup;
+    const std::string_view* keywords;
+    int keywordCount;
+};
+
+bool IsNamed(const WrittenPhrases& w, uint32_t group, const GroupAtHand& at) {
     const GroupName name = NameOf(w, group);
-    if (name.campaign != campaign) return false;
-    if (!name.namedAfterKeywords) return name.adGroup == adGroup;
-    std::string_view keywords[4];
-    const int keywordCount = ReadSet(w, name.firstSet, keywords);
-    return IsJoinOf(adGroup, keywords, keywordCount);
+    if (!SameBytes(name.campaign, at.campaign)) return false;
+    std::string_view stored[4];
+    int storedCount = 1;
+    if (name.namedAfterKeywords) {
+        storedCount = ReadSet(w, name.firstSet, stored);
+    } else {
+        stored[0] = name.adGroup;
+    }
+    if (at.adGroup.empty()) return SameJoin(stored, storedCount, at.keywords, at.keywordCount);
+    return SameJoin(stored, storedCount, &at.adGroup, 1);
 }
 
-uint32_t HashOfGroup(const WrittenPhrases& w, std::string_view campaign, std::string_view adGroup) {
-    return Narrow(w.hashMask & (Mix(HashOf(campaign) ^ kMultiplier) ^ HashOf(adGroup)));
+uint32_t HashOfGroup(const WrittenPhrases& w, const GroupAtHand& at) {
+    uint64_t pieces = 0, power;
+    if (!at.adGroup.empty()) {
+        pieces = HashOfPieces(at.adGroup, &power);
+    } else {
+        for (int k = 0; k < at.keywordCount; ++k) pieces = pieces * w.shapes[k].namePower + w.shapes[k].nameHash;
+    }
+    return Narrow(w.hashMask & (Mix(HashOf(at.campaign) ^ kMultiplier) ^ Mix(pieces)));
 }
 
-// The campaign's ad group, or 0 when it is new; then *freeSlot is where it goes. False when
-// memory cannot be had.
-bool FindGroup(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup, uint32_t hash,
-               uint32_t* group, size_t* freeSlot) {
-    if (!MakeRoom(&w->groupIndex, 16, 2)) return false;
-    size_t at = StartOf(w->groupIndex, hash);
-    for (; Occupied(w->groupIndex.slots[at]); at = NextOf(w->groupIndex, at)) {
+// Whether the filter has both bits of a group's hash: a group without them is new.
+bool MightHaveGroup(const WrittenPhrases& w, uint32_t hash) {
+    const uint64_t bits = uint64_t{1} << (hash & 63) | uint64_t{1} << (hash >> 6 & 63);
+    return (w.groupFilter[hash >> w.filterShift] & bits) == bits;
+}
+
+void AddToFilter(WrittenPhrases* w, uint32_t hash) {
+    w->groupFilter[hash >> w->filterShift] |= uint64_t{1} << (hash & 63) | uint64_t{1} << (hash >> 6 & 63);
+}
+
+void PutInIndex(HashSlots<GroupSlot>* index, const GroupSlot& slot) {
+    size_t at = StartOf(*index, slot.hash);
+    while (Occupied(index->slots[at])) at = NextOf(*index, at);
+    index->slots[at] = slot;
+    ++index->count;
+}
+
+// Room in the index for `more` groups, at most four in five slots taken: the filter keeps most
+// lookups out of it. The filter has a byte for each slot, eight bits for each group or more,
+// and is made again as the index grows. False when memory cannot be had.
+bool MakeRoomForGroups(WrittenPhrases* w, size_t more) {
+    HashSlots<GroupSlot>& index = w->groupIndex;
+    constexpr uint32_t kFirstCapacity = 1024;
+    if (index.slots && (size_t{index.count} + more) * 5 <= size_t{index.capacity} * 4) return true;
+    uint32_t capacity = index.capacity ? index.capacity : kFirstCapacity;
+    while ((size_t{index.count} + more) * 5 > size_t{capacity} * 4) {
+        if (capacity >= uint32_t{1} << 30) return false;
+        capacity <<= 1;
+    }
+    HashSlots<GroupSlot> grown{static_cast<GroupSlot*>(std::calloc(capacity, sizeof(GroupSlot))), capacity, 0};
+    auto* filter = static_cast<uint64_t*>(std::calloc(capacity / 8, sizeof(uint64_t)));
+    if (!grown.slots || !filter) {
+        std::free(grown.slots);
+        std::free(filter);
+        return false;
+    }
+    std::free(w->groupFilter);
+    w->groupFilter = filter;
+    w->filterShift = 32 + 3;
+    for (uint32_t size = capacity; size > 1; size >>= 1) --w->filterShift;
+    // Slots are in the order of their hashes, so the grown index fills from start to end.
+    for (size_t i = 0; i < index.capacity; ++i) {
+        if (!Occupied(index.slots[i])) continue;
+        PutInIndex(&grown, index.slots[i]);
+        AddToFilter(w, index.slots[i].hash);
+    }
+    for (size_t i = 0; i < w->newGroupCount; ++i) AddToFilter(w, w->newGroups[i].hash);
+    std::free(index.slots);
+    index = grown;
+    return true;
+}
+
+// The new groups put in the index, several at a time, so that waiting for the memory of one
+// slot overlaps with waiting for the others'. False when memory cannot be had.
+bool IndexNewGroups(WrittenPhrases* w) {
+    if (!MakeRoomForGroups(w, w->newGroupCount)) return false;
+    for (size_t i = 0; i < w->newGroupCount; ++i) {
+        __builtin_prefetch(&w->groupIndex.slots[StartOf(w->groupIndex, w->newGroups[i].hash)], 1);
+    }
+    for (size_t i = 0; i < w->newGroupCount; ++i) PutInIndex(&w->groupIndex, w->newGroups[i]);
+    w->newGroupCount = 0;
+    return true;
+}
+
+// The campaign's ad group, or 0 when it is new. False when memory cannot be had.
+bool FindGroup(WrittenPhrases* w, const GroupAtHand& groupAtHand, uint32_t hash, uint32_t* group) {
+    *group = 0;
+    if (!w->groupFilter || !MightHaveGroup(*w, hash)) return true;
+    if (!IndexNewGroups(w)) return false;
+    for (size_t at = StartOf(w->groupIndex, hash); Occupied(w->groupIndex.slots[at]); at = NextOf(w->groupIndex, at)) {
         const GroupSlot& slot = w->groupIndex.slots[at];
-        if (slot.hash == hash && IsNamed(*w, slot.group, campaign, adGroup)) {
+        if (slot.hash == hash && IsNamed(*w, slot.group, groupAtHand)) {
             *group = slot.group;
             return true;
         }
     }
-    *group = 0;
-    *freeSlot = at;
     return true;
 }
 
 // A new group with the set at hand as its first; its offset, or 0 when memory cannot be had.
 uint32_t AddGroup(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup, bool namedAfterKeywords,
-                  uint32_t hash, size_t slot, const KeywordList& keywords, int keywordCount) {
+                  uint32_t hash, const KeywordList& keywords, int keywordCount) {
+    if (w->newGroupCount == WrittenPhrases::kNewGroupsHeld && !IndexNewGroups(w)) return 0;
+    if (!MakeRoomForGroups(w, w->newGroupCount + 1)) return 0;
     const std::string_view storedName = namedAfterKeywords ? std::string_view() : adGroup;
     const uint32_t group = RecordRoom(
         w, kGroupName + 2 * kMostSizeBytes + campaign.size() + storedName.size() + MostSetSize(keywords, keywordCount));
     if (!group) return 0;
-    Store(w, group + kNewestSet, 0);
     Store(w, group + kTables, 0);
     char* put = PutSize(w->records.items + group + kGroupName, campaign.size());
     put = PutSize(put, namedAfterKeywords ? 0 : adGroup.size() + 1);
-    if (!campaign.empty()) std::memcpy(put, campaign.data(), campaign.size());
-    put += campaign.size();
-    if (!storedName.empty()) std::memcpy(put, storedName.data(), storedName.size());
-    put += storedName.size();
+    put = PutBytes(PutBytes(put, campaign), storedName);
     w->records.count = static_cast<size_t>(PutSet(put, keywords, keywordCount) - w->records.items);
-    w->groupIndex.slots[slot] = {hash, group};
-    ++w->groupIndex.count;
+    w->newGroups[w->newGroupCount++] = {hash, group};
+    AddToFilter(w, hash);
     return group;
 }
 
@@ -333,15 +487,18 @@ bool DescribeKeywords(const std::string_view keywords[4], int keywordCount, uint
     for (int k = 0; k < keywordCount; ++k) {
         KeywordShape& shape = shapes[k];
         uint64_t hash;
-        if (HashOfPlainWord(keywords[k], &hash)) {
+        bool hadCapitals;
+        if (HashOfPlainWord(keywords[k], &hash, &hadCapitals)) {
             if (!Push(words, hash & hashMask)) return false;
-            shape = {hash & hashMask, kWordBase, false, false, words->count};
+            shape = {hash & hashMask, kWordBase, false, false, words->count, hash, kWordBase};
+            if (hadCapitals) shape.nameHash = HashOf(keywords[k]);
             continue;
         }
         folded->Resize(0);
         if (!ComparableForm{folded}.Append(keywords[k])) return false;
         const std::string_view form(folded->Data(), folded->Size());
-        shape = {0, 1, !form.empty() && form.front() == ' ', !form.empty() && form.back() == ' ', 0};
+        shape = {0, 1, !form.empty() && form.front() == ' ', !form.empty() && form.back() == ' ', 0, 0, 1};
+        shape.nameHash = HashOfPieces(keywords[k], &shape.namePower);
         for (size_t at = 0; at < form.size();) {
             if (form[at] == ' ') {
                 ++at;
@@ -384,18 +541,18 @@ bool WordsAllDiffer(const Array<uint64_t>& words, const KeywordShape shapes[4], 
     return true;
 }
 
-// Adds a set's words to its group's: how many of its keywords had every word there already,
-// or -1 when memory cannot be had.
-int AddWords(HashSlots<uint32_t>* table, const Array<uint64_t>& words, const KeywordShape shapes[4],
+// Adds a set's words to its group's: how many of its keywords had every word there already
+// (or words that share the bits kept), or -1 when memory cannot be had.
+int AddWords(HashSlots<uint16_t>* table, const Array<uint64_t>& words, const KeywordShape shapes[4],
              int keywordCount) {
+    if (!MakeRoom(table, words.count, 512)) return -1;
     int known = 0;
     size_t word = 0;
     for (int k = 0; k < keywordCount; ++k) {
         bool allThere = true;
         for (; word < shapes[k].wordsEnd; ++word) {
-            if (!MakeRoom(table, 512)) return -1;
-            const uint32_t marked = Narrow(words.items[word]) | 1;
-            size_t at = StartOf(*table, marked);
+            const uint16_t marked = static_cast<uint16_t>(Narrow(words.items[word]) >> 16 | 1);
+            size_t at = StartOf(*table, HashIn(marked));
             while (Occupied(table->slots[at]) && table->slots[at] != marked) at = NextOf(*table, at);
             if (Occupied(table->slots[at])) continue;
             table->slots[at] = marked;
@@ -432,7 +589,7 @@ enum class Insertion { kNew, kWritten, kOutOfMemory };
 
 Insertion InsertPhrase(WrittenPhrases* w, HashSlots<PhraseSlot>* table, uint32_t hash, uint32_t set,
                        uint32_t ordering) {
-    if (!MakeRoom(table)) return Insertion::kOutOfMemory;
+    if (!MakeRoom(table, 1)) return Insertion::kOutOfMemory;
     size_t at = StartOf(*table, hash);
     for (; Occupied(table->slots[at]); at = NextOf(*table, at)) {
         const PhraseSlot& slot = table->slots[at];
@@ -447,26 +604,23 @@ Insertion InsertPhrase(WrittenPhrases* w, HashSlots<PhraseSlot>* table, uint32_t
     return Insertion::kNew;
 }
 
-// The group's tables, with the words of the sets it kept so far; null when memory cannot be had.
+// The group's tables, with the words of its first set; null when memory cannot be had.
 GroupTables* OpenTables(WrittenPhrases* w, uint32_t group) {
-    if (!Push(&w->tables, GroupTables{})) return nullptr;
+    const uint32_t firstSet = NameOf(*w, group).firstSet;
+    if (!Push(&w->tables, GroupTables{{}, {}, firstSet, firstSet, 0})) return nullptr;
     Store(w, group + kTables, static_cast<uint32_t>(w->tables.count));
     GroupTables* tables = &w->tables.items[w->tables.count - 1];
     KeywordShape shapes[4];
-    const uint32_t firstSet = NameOf(*w, group).firstSet;
-    for (uint32_t set = NewestSetOf(*w, group); set; set = OlderSet(*w, firstSet, set)) {
-        const int keywordCount = DescribeKeptSet(w, set, shapes);
-        if (keywordCount < 0 || AddWords(&tables->words, w->keptWords, shapes, keywordCount) < 0) return nullptr;
-    }
+    const int keywordCount = DescribeKeptSet(w, firstSet, shapes);
+    if (keywordCount < 0 || AddWords(&tables->words, w->keptWords, shapes, keywordCount) < 0) return nullptr;
     return tables;
 }
 
-// Puts the phrases of the group's sets from `newest` on that are not yet in its table there.
-bool AddPhrasesOfKeptSets(WrittenPhrases* w, uint32_t group, uint32_t newest, GroupTables* tables,
-                          bool includeSubsets) {
+// Puts the phrases of the group's sets that are not yet in its table there.
+bool AddPhrasesOfKeptSets(WrittenPhrases* w, GroupTables* tables, bool includeSubsets) {
     KeywordShape shapes[4];
-    const uint32_t firstSet = NameOf(*w, group).firstSet;
-    for (uint32_t set = newest; set != tables->newestSetInPhrases; set = OlderSet(*w, firstSet, set)) {
+    for (uint32_t set = tables->newestSet; set != tables->newestSetInPhrases;
+         set = OlderSet(*w, tables->firstSet, set)) {
         const int keywordCount = DescribeKeptSet(w, set, shapes);
         if (keywordCount < 0) return false;
         uint32_t index = 0;
@@ -475,7 +629,33 @@ bool AddPhrasesOfKeptSets(WrittenPhrases* w, uint32_t group, uint32_t newest, Gr
             if (InsertPhrase(w, &tables->phrases, hash, set, index++) == Insertion::kOutOfMemory) return false;
         }
     }
-    tables->newestSetInPhrases = newest;
+    tables->newestSetInPhrases = tables->newestSet;
+    return true;
+}
+
+// Which of the stored set's phrases are new in its group's table, which then has them; a set
+// with none is taken back from the records. False when memory cannot be had.
+bool KeepNewPhrases(WrittenPhrases* w, GroupTables* tables, uint32_t set, int keywordCount, bool includeSubsets,
+                    uint64_t* newOrderings) {
+    uint64_t kept = 0;
+    uint32_t index = 0;
+    const OrderingList lines = PermutationOrderings(keywordCount, includeSubsets);
+    for (const KeywordOrdering& line : lines) {
+        const Insertion inserted = InsertPhrase(w, &tables->phrases, PhraseHash(w->shapes, line, w->hashMask), set, index);
+        if (inserted == Insertion::kOutOfMemory) return false;
+        if (inserted == Insertion::kNew) kept |= uint64_t{1} << index;
+        ++index;
+    }
+    if (kept == 0) {
+        // A set whose every phrase was written keeps nothing new (a group's first set always
+        // does).
+        tables->newestSet = Load(*w, set - sizeof(uint32_t));
+        w->records.count = set - sizeof(uint32_t);
+        *newOrderings = 0;
+        return true;
+    }
+    tables->newestSetInPhrases = set;
+    if (kept != (~uint64_t{0} >> (64 - lines.count))) *newOrderings = kept;
     return true;
 }
 
@@ -569,8 +749,8 @@ WrittenPhrases::~WrittenPhrases() {
     }
     std::free(tables.items);
     std::free(groupIndex.slots);
+    std::free(groupFilter);
     std::free(records.items);
-    std::free(name.items);
     std::free(words.items);
     std::free(keptWords.items);
 }
@@ -578,78 +758,43 @@ WrittenPhrases::~WrittenPhrases() {
 bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup,
                       const KeywordList& keywords, int keywordCount, bool includeSubsets, uint64_t* newOrderings) {
     *newOrderings = ~uint64_t{0};
-    const bool namedAfterKeywords = adGroup.empty() || IsJoinOf(adGroup, keywords.words.data(), keywordCount);
-    if (adGroup.empty()) {
-        w->name.count = 0;
-        if (!Reserve(&w->name, MostSetSize(keywords, keywordCount))) return false;
-        for (int k = 0; k < keywordCount; ++k) {
-            if (k > 0) w->name.items[w->name.count++] = ' ';
-            if (keywords.words[k].empty()) continue;
-            std::memcpy(w->name.items + w->name.count, keywords.words[k].data(), keywords.words[k].size());
-            w->name.count += keywords.words[k].size();
-        }
-        adGroup = {w->name.items, w->name.count};
-    }
-    // An ad group's lines mostly follow each other. A new one is looked up after the set's
-    // words are hashed, which gives the memory time to come.
-    const uint32_t groupHash = HashOfGroup(*w, campaign, adGroup);
-    const bool sameGroup =
-        w->lastGroup && groupHash == w->lastGroupHash && IsNamed(*w, w->lastGroup, campaign, adGroup);
-    if (!sameGroup && w->groupIndex.slots) __builtin_prefetch(&w->groupIndex.slots[StartOf(w->groupIndex, groupHash)]);
-
     if (!DescribeKeywords(keywords.words.data(), keywordCount, w->hashMask, &w->folded, w->shapes, &w->words)) {
         return false;
     }
-
+    const GroupAtHand groupAtHand{campaign, adGroup, keywords.words.data(), keywordCount};
+    // An ad group's lines mostly follow each other: a named one is compared with the group of
+    // the set before as it is, one named after its keywords by its hash, which comes from theirs.
     uint32_t group = w->lastGroup;
-    size_t freeSlot = 0;
-    if (!sameGroup && !FindGroup(w, campaign, adGroup, groupHash, &group, &freeSlot)) return false;
-    GroupTables* tables = nullptr;
-    uint32_t set = 0;
-    if (!group) {
-        // A new group keeps the set as its first; only a set that repeats itself needs tables.
-        group = AddGroup(w, campaign, adGroup, namedAfterKeywords, groupHash, freeSlot, keywords, keywordCount);
-        if (!group) return false;
-        w->lastGroup = group;
+    uint32_t groupHash = adGroup.empty() ? HashOfGroup(*w, groupAtHand) : 0;
+    const bool sameGroup =
+        group && (!adGroup.empty() || groupHash == w->lastGroupHash) && IsNamed(*w, group, groupAtHand);
+    if (!sameGroup) {
+        if (!adGroup.empty()) groupHash = HashOfGroup(*w, groupAtHand);
+        if (!FindGroup(w, groupAtHand, groupHash, &group)) return false;
         w->lastGroupHash = groupHash;
-        if (WordsAllDiffer(w->words, w->shapes, keywordCount)) return true;
-        if (!(tables = OpenTables(w, group))) return false;
-        set = NameOf(*w, group).firstSet;
-    } else {
-        w->lastGroup = group;
-        w->lastGroupHash = groupHash;
-        // A phrase holding a word its group never had is new there. So when a word of each of
-        // all but one of the keywords is new, every phrase of the set is, and it is only stored.
-        const uint32_t tablesIndex = Load(*w, group + kTables);
-        if (!(tables = tablesIndex ? &w->tables.items[tablesIndex - 1] : OpenTables(w, group))) return false;
-        const int known = AddWords(&tables->words, w->words, w->shapes, keywordCount);
-        if (known < 0) return false;
-        if (known < 2 && WordsAllDiffer(w->words, w->shapes, keywordCount)) {
-            return StoreSet(w, group, keywords, keywordCount) != 0;
+        if (!group) {
+            // A new group keeps the set as its first; only a set that repeats itself needs tables.
+            const bool namedAfterKeywords = adGroup.empty() || SameJoin(&adGroup, 1, keywords.words.data(), keywordCount);
+            group = AddGroup(w, campaign, adGroup, namedAfterKeywords, groupHash, keywords, keywordCount);
+            if (!(w->lastGroup = group)) return false;
+            if (WordsAllDiffer(w->words, w->shapes, keywordCount)) return true;
+            GroupTables* tables = OpenTables(w, group);
+            return tables && KeepNewPhrases(w, tables, tables->firstSet, keywordCount, includeSubsets, newOrderings);
         }
-        // Otherwise its phrases are looked up among all of the group's.
-        if (!AddPhrasesOfKeptSets(w, group, NewestSetOf(*w, group), tables, includeSubsets)) return false;
-        if (!(set = StoreSet(w, group, keywords, keywordCount))) return false;
+        w->lastGroup = group;
     }
-    uint64_t kept = 0;
-    uint32_t index = 0;
-    const OrderingList lines = PermutationOrderings(keywordCount, includeSubsets);
-    for (const KeywordOrdering& line : lines) {
-        const Insertion inserted = InsertPhrase(w, &tables->phrases, PhraseHash(w->shapes, line, w->hashMask), set, index);
-        if (inserted == Insertion::kOutOfMemory) return false;
-        if (inserted == Insertion::kNew) kept |= uint64_t{1} << index;
-        ++index;
+    // A phrase holding a word its group never had is new there. So when a word of each of all
+    // but one of the keywords is new, every phrase of the set is, and it is only stored.
+    const uint32_t tablesIndex = Load(*w, group + kTables);
+    GroupTables* tables = tablesIndex ? &w->tables.items[tablesIndex - 1] : OpenTables(w, group);
+    if (!tables) return false;
+    const int known = AddWords(&tables->words, w->words, w->shapes, keywordCount);
+    if (known < 0) return false;
+    if (known < 2 && WordsAllDiffer(w->words, w->shapes, keywordCount)) {
+        return StoreSet(w, tables, keywords, keywordCount) != 0;
     }
-    if (kept == 0) {
-        // A set whose every phrase was written keeps nothing new (a group's first set always
-        // does).
-        const uint32_t older = Load(*w, set - sizeof(uint32_t));
-        w->records.count = set - sizeof(uint32_t);
-        Store(w, group + kNewestSet, older);
-        *newOrderings = 0;
-        return true;
-    }
-    tables->newestSetInPhrases = set;
-    if (kept != (~uint64_t{0} >> (64 - lines.count))) *newOrderings = kept;
-    return true;
+    // Otherwise its phrases are looked up among all of the group's.
+    if (!AddPhrasesOfKeptSets(w, tables, includeSubsets)) return false;
+    const uint32_t set = StoreSet(w, tables, keywords, keywordCount);
+    return set && KeepNewPhrases(w, tables, set, keywordCount, includeSubsets, newOrderings);
 }

@@ -46,13 +46,14 @@ struct GroupSlot {
     uint32_t group;
 };
 
-// What an ad group keeps to answer for a set once it has more than one: its words' hashes
-// (with the lowest bit set, so that none is 0) and the phrases of its sets that might be
-// repeated.
+// What an ad group keeps to answer for a set once it has more than one: sixteen bits of each
+// of its words' hashes (the lowest set, so that none is 0; two words that share them only send
+// a set to the phrases) and the phrases of its sets that might be repeated.
 struct GroupTables {
-    HashSlots<uint32_t> words;
+    HashSlots<uint16_t> words;
     HashSlots<PhraseSlot> phrases;
-    uint32_t newestSetInPhrases;  // this set and those before it are in phrases, 0 for none
+    uint32_t firstSet, newestSet;  // the sets it kept
+    uint32_t newestSetInPhrases;   // this set and those before it are in phrases, 0 for none
 };
 
 // A keyword's comparable form summed up, so that the hash of any ordering of a set comes from
@@ -62,6 +63,9 @@ struct KeywordShape {
     uint64_t power;  // the polynomial's base to the number of words
     bool startsWithBlank, endsWithBlank;
     size_t wordsEnd;  // the end of this keyword's word hashes in the list of the set's words
+    // The same over its bytes as they are, split at single blanks: an ad group named after
+    // the keywords is hashed from these.
+    uint64_t nameHash, namePower;
 };
 
 // What --unique remembers over the whole input: every campaign's ad groups and the keyword sets
@@ -73,18 +77,25 @@ struct KeywordShape {
 // is always confirmed on the comparable forms.
 struct WrittenPhrases {
     HashSlots<GroupSlot> groupIndex;
+    // Bits of the groups' hashes, two a group, in a table small enough to stay in the cache:
+    // most groups are new, and a clear bit tells so without looking in the index.
+    uint64_t* groupFilter = nullptr;
+    int filterShift = 0;  // a hash shifted right by this is its word in the filter
+    // New groups not in the index yet, which takes several at a time.
+    static constexpr size_t kNewGroupsHeld = 32;
+    GroupSlot newGroups[kNewGroupsHeld] = {};
+    size_t newGroupCount = 0;
     Array<GroupTables> tables;
     uint32_t lastGroup = 0, lastGroupHash = 0;  // the group of the set before
-    // Offset 0 is none. An ad group: the newest set it kept (4 bytes, 0 while that is its
-    // first), its tables (4 bytes, an index into tables plus one, 0 for none), the sizes of its
+    // Offset 0 is none. An ad group: its tables (4 bytes, an index into tables plus one, 0 for
+    // none: a group has them from its second set on, or once its first repeats itself), the sizes of its
     // campaign and ad group (as in PutSize; the ad group's plus one, 0 when it is named after
     // the keywords of its first set), their bytes, then its first set. A later set: the set
     // kept before it in its group (4 bytes), then the set. A set: its keyword count (1 byte),
     // the keywords' sizes, then their bytes.
     Array<char> records;
-    // For the set at hand: its ad group's name, a keyword being folded, and its keywords'
-    // shapes and word hashes; the same for a kept set read again.
-    Array<char> name;
+    // For the set at hand: a keyword being folded, and its keywords' shapes and word hashes;
+    // the same for a kept set read again.
     Text folded;
     KeywordShape shapes[4] = {};
     Array<uint64_t> words, keptWords;
