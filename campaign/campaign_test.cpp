@@ -382,6 +382,10 @@ TEST(WrittenPhrases, EachCampaignsAdGroupKeepsItsPhrasesWhateverComesBetween) {
         {"", "a b c", {"c", "A b"}, ""},
         {"", "", {"c", "a b"}, "c a b|a b c"},
         {"Spring", "", {"a b", "c"}, "a b c|c a b"},
+        // Named after keywords with capitals, then by the same name given, another group between.
+        {"", "", {"Red", "Boots"}, "Red Boots|Boots Red"},
+        {"", "G10", {"y", "z"}, "y z|z y"},
+        {"", "Red Boots", {"boots", "RED"}, ""},
     };
     // With every hash the same, every match is decided on the bytes.
     for (const uint64_t hashMask : {~uint64_t{0}, uint64_t{0}}) {
@@ -391,6 +395,22 @@ TEST(WrittenPhrases, EachCampaignsAdGroupKeepsItsPhrasesWhateverComesBetween) {
             EXPECT_EQ(KeptPhrases(&written, set), set.kept)
                 << set.campaign << "/" << set.adGroup << " " << set.keywords[0] << ", hash mask " << hashMask;
         }
+    }
+}
+
+TEST(WrittenPhrases, ThousandsOfAdGroupsAreEachFoundAgain) {
+    WrittenPhrases written;
+    constexpr int kGroups = 5000;
+    std::vector<std::string> names, words;
+    for (int i = 0; i < kGroups; ++i) {
+        names.push_back("G" + std::to_string(i));
+        words.push_back("w" + std::to_string(i));
+    }
+    for (int i = 0; i < kGroups; ++i) {
+        ASSERT_EQ(KeptPhrases(&written, {"", names[i].c_str(), {words[i], "x"}, nullptr}), words[i] + " x|x " + words[i]);
+    }
+    for (int i = kGroups - 1; i >= 0; i -= 7) {
+        ASSERT_EQ(KeptPhrases(&written, {"", names[i].c_str(), {"X", words[i]}, nullptr}), "") << names[i];
     }
 }
 
