@@ -106,17 +106,20 @@ uint64_t HashStart(size_t size) {
     return (size + 1) * kMultiplier;
 }
 
+// The last one to eight bytes of a text, the first in the lowest byte, read without reading
+// past them and without a branch on each byte: keywords are mostly shorter than eight bytes.
+uint64_t LoadTail(const char* at, size_t size) {
+    if (size >= 4) return Load4(at) | uint64_t{Load4(at + size - 4)} << (size - 4) * 8;
+    const auto byte = [&](size_t i) { return uint64_t{static_cast<unsigned char>(at[i])} << i * 8; };
+    return byte(0) | byte(size / 2) | byte(size - 1);
+}
+
 // Eight bytes at a time. Every match is confirmed on the bytes, so the hash only has to spread them.
 uint64_t HashOf(std::string_view bytes) {
     uint64_t hash = HashStart(bytes.size());
     size_t at = 0;
-    for (; bytes.size() - at >= 8; at += 8) {
-        uint64_t chunk;
-        std::memcpy(&chunk, bytes.data() + at, 8);
-        hash = HashStep(hash, chunk);
-    }
-    uint64_t tail = 0;
-    for (size_t i = at; i < bytes.size(); ++i) tail = tail << 8 | static_cast<unsigned char>(bytes[i]);
+    for (; bytes.size() - at > 8; at += 8) hash = HashStep(hash, Load8(bytes.data() + at));
+    const uint64_t tail = at < bytes.size() ? LoadTail(bytes.data() + at, bytes.size() - at) : 0;
     return Mix(hash ^ tail);
 }
 
@@ -128,22 +131,18 @@ bool HashOfPlainWord(std::string_view keyword, uint64_t* hash, bool* hadCapitals
     uint64_t h = HashStart(keyword.size());
     uint64_t capitals = 0;
     size_t at = 0;
-    for (; keyword.size() - at >= 8; at += 8) {
-        const uint64_t chunk = Load8(keyword.data() + at);
+    for (uint64_t chunk;; at += 8) {
+        const bool last = keyword.size() - at <= 8;
+        chunk = last ? LoadTail(keyword.data() + at, keyword.size() - at) : Load8(keyword.data() + at);
         if (!IsPlainAscii(chunk)) return false;
         const uint64_t lower = LowerCaseAscii(chunk);
         capitals |= lower ^ chunk;
+        if (last) {
+            *hash = Mix(h ^ lower);
+            break;
+        }
         h = HashStep(h, lower);
     }
-    uint64_t tail = 0;
-    for (size_t i = at; i < keyword.size(); ++i) {
-        const unsigned char byte = static_cast<unsigned char>(keyword[i]);
-        if (byte >= 0x80 || byte == ' ' || byte == '\t') return false;
-        const unsigned char lower = byte >= 'A' && byte <= 'Z' ? byte + 32 : byte;
-        capitals |= lower ^ byte;
-        tail = tail << 8 | lower;
-    }
-    *hash = Mix(h ^ tail);
     *hadCapitals = capitals != 0;
     return true;
 }
