@@ -168,7 +168,7 @@ uint32_t Narrow(uint64_t hash) {
     return static_cast<uint32_t>(hash >> 32);
 }
 
-bool Occupied(uint16_t slot) {
+bool Occupied(uint32_t slot) {
     return slot != 0;
 }
 bool Occupied(const PhraseSlot& slot) {
@@ -177,8 +177,8 @@ bool Occupied(const PhraseSlot& slot) {
 bool Occupied(const GroupSlot& slot) {
     return slot.group != 0;
 }
-uint32_t HashIn(uint16_t slot) {
-    return uint32_t{slot} << 16;
+uint32_t HashIn(uint32_t slot) {
+    return slot;
 }
 uint32_t HashIn(const PhraseSlot& slot) {
     return slot.hash;
@@ -540,9 +540,9 @@ bool WordsAllDiffer(const Array<uint64_t>& words, const KeywordShape shapes[4], 
     return true;
 }
 
-// Adds a set's words to its group's: how many of its keywords had every word there already
-// (or words that share the bits kept), or -1 when memory cannot be had.
-int AddWords(HashSlots<uint16_t>* table, const Array<uint64_t>& words, const KeywordShape shapes[4],
+// Adds a set's words to its group's: how many of its keywords had every word there already,
+// or -1 when memory cannot be had.
+int AddWords(HashSlots<uint32_t>* table, const Array<uint64_t>& words, const KeywordShape shapes[4],
              int keywordCount) {
     if (!MakeRoom(table, words.count, 512)) return -1;
     int known = 0;
@@ -550,8 +550,8 @@ int AddWords(HashSlots<uint16_t>* table, const Array<uint64_t>& words, const Key
     for (int k = 0; k < keywordCount; ++k) {
         bool allThere = true;
         for (; word < shapes[k].wordsEnd; ++word) {
-            const uint16_t marked = static_cast<uint16_t>(Narrow(words.items[word]) >> 16 | 1);
-            size_t at = StartOf(*table, HashIn(marked));
+            const uint32_t marked = Narrow(words.items[word]) | 1;
+            size_t at = StartOf(*table, marked);
             while (Occupied(table->slots[at]) && table->slots[at] != marked) at = NextOf(*table, at);
             if (Occupied(table->slots[at])) continue;
             table->slots[at] = marked;

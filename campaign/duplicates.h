@@ -46,11 +46,11 @@ struct GroupSlot {
     uint32_t group;
 };
 
-// What an ad group keeps to answer for a set once it has more than one: sixteen bits of each
-// of its words' hashes (the lowest set, so that none is 0; two words that share them only send
-// a set to the phrases) and the phrases of its sets that might be repeated.
+// What an ad group keeps to answer for a set once it has more than one: its words' hashes
+// (with the lowest bit set, so that none is 0) and the phrases of its sets that might be
+// repeated.
 struct GroupTables {
-    HashSlots<uint16_t> words;
+    HashSlots<uint32_t> words;
     HashSlots<PhraseSlot> phrases;
     uint32_t firstSet, newestSet;  // the sets it kept
     uint32_t newestSetInPhrases;   // this set and those before it are in phrases, 0 for none
