@@ -382,13 +382,20 @@ TEST(WrittenPhrases, EachCampaignsAdGroupKeepsItsPhrasesWhateverComesBetween) {
         {"", "a b c", {"c", "A b"}, ""},
         {"", "", {"c", "a b"}, "c a b|a b c"},
         {"Spring", "", {"a b", "c"}, "a b c|c a b"},
+        // One-word keywords are compared by the words a phrase holds, in any order; a keyword of
+        // two words then has the group compare every ordering, including those of the sets before.
+        {"", "G11", {"a", "b", "c"}, "a b c|a c b|c a b|c b a|b c a|b a c|b c|c b|a b|b a|c a|a c"},
+        {"", "G11", {"c", "B"}, ""},
+        {"", "G11", {"A b", "c"}, ""},
+        {"", "G11", {"d", "C a"}, "d C a|C a d"},
         // Named after keywords with capitals, then by the same name given, another group between.
         {"", "", {"Red", "Boots"}, "Red Boots|Boots Red"},
         {"", "G10", {"y", "z"}, "y z|z y"},
         {"", "Red Boots", {"boots", "RED"}, ""},
     };
-    // With every hash the same, every match is decided on the bytes.
-    for (const uint64_t hashMask : {~uint64_t{0}, uint64_t{0}}) {
+    // With every hash the same, every match is decided on the bytes; with the kept bits of
+    // every hash the same but words still told apart, so are matches of subsets of words.
+    for (const uint64_t hashMask : {~uint64_t{0}, uint64_t{0}, uint64_t{0xFFFFFFFF}}) {
         WrittenPhrases written;
         written.hashMask = hashMask;
         for (const SetSeen& set : sets) {

@@ -489,14 +489,14 @@ bool DescribeKeywords(const std::string_view keywords[4], int keywordCount, uint
         bool hadCapitals;
         if (HashOfPlainWord(keywords[k], &hash, &hadCapitals)) {
             if (!Push(words, hash & hashMask)) return false;
-            shape = {hash & hashMask, kWordBase, false, false, words->count, hash, kWordBase};
+            shape = {hash & hashMask, kWordBase, false, false, words->count, hash, kWordBase, true};
             if (hadCapitals) shape.nameHash = HashOf(keywords[k]);
             continue;
         }
         folded->Resize(0);
         if (!ComparableForm{folded}.Append(keywords[k])) return false;
         const std::string_view form(folded->Data(), folded->Size());
-        shape = {0, 1, !form.empty() && form.front() == ' ', !form.empty() && form.back() == ' ', 0, 0, 1};
+        shape = {0, 1, !form.empty() && form.front() == ' ', !form.empty() && form.back() == ' ', 0, 0, 1, false};
         shape.nameHash = HashOfPieces(keywords[k], &shape.namePower);
         for (size_t at = 0; at < form.size();) {
             if (form[at] == ' ') {
@@ -586,13 +586,47 @@ bool PhraseOf(const WrittenPhrases& w, uint32_t set, uint32_t ordering, Text* ou
 
 enum class Insertion { kNew, kWritten, kOutOfMemory };
 
-Insertion InsertPhrase(WrittenPhrases* w, HashSlots<PhraseSlot>* table, uint32_t hash, uint32_t set,
+// Whether two texts of plain ASCII are the same in small letters.
+bool SameInSmallLetters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    size_t at = 0;
+    for (; a.size() - at > 8; at += 8) {
+        if (LowerCaseAscii(Load8(a.data() + at)) != LowerCaseAscii(Load8(b.data() + at))) return false;
+    }
+    return at == a.size() || LowerCaseAscii(LoadTail(a.data() + at, a.size() - at)) ==
+                                 LowerCaseAscii(LoadTail(b.data() + at, b.size() - at));
+}
+
+// Whether the keywords in two masks of two kept sets of plain words are the same words in
+// any order.
+bool SameWords(const WrittenPhrases& w, uint32_t set, unsigned mask, uint32_t otherSet, unsigned otherMask) {
+    std::string_view keywords[4], others[4];
+    ReadSet(w, set, keywords);
+    ReadSet(w, otherSet, others);
+    if (__builtin_popcount(mask) != __builtin_popcount(otherMask)) return false;
+    for (int k = 0; k < 4; ++k) {
+        if (!(mask >> k & 1)) continue;
+        int match = 0;
+        while (match < 4 && !(otherMask >> match & 1 && SameInSmallLetters(keywords[k], others[match]))) ++match;
+        if (match == 4) return false;
+        otherMask &= ~(1u << match);
+    }
+    return true;
+}
+
+// Puts a phrase in its group's table, or where the table holds subsets of plain words, a
+// subset (`ordering` then the mask of its keywords); a hash match is confirmed on the words.
+Insertion InsertPhrase(WrittenPhrases* w, HashSlots<PhraseSlot>* table, bool bySubset, uint32_t hash, uint32_t set,
                        uint32_t ordering) {
-    if (!MakeRoom(table, 1)) return Insertion::kOutOfMemory;
+    if (!MakeRoom(table, 1, 256)) return Insertion::kOutOfMemory;
     size_t at = StartOf(*table, hash);
     for (; Occupied(table->slots[at]); at = NextOf(*table, at)) {
         const PhraseSlot& slot = table->slots[at];
         if (slot.hash != hash) continue;
+        if (bySubset) {
+            if (SameWords(*w, slot.set, slot.ordering, set, ordering)) return Insertion::kWritten;
+            continue;
+        }
         if (!PhraseOf(*w, slot.set, slot.ordering, &w->left) || !PhraseOf(*w, set, ordering, &w->right)) {
             return Insertion::kOutOfMemory;
         }
@@ -603,10 +637,61 @@ Insertion InsertPhrase(WrittenPhrases* w, HashSlots<PhraseSlot>* table, uint32_t
     return Insertion::kNew;
 }
 
+// The keywords an ordering holds, bit k for keyword k.
+unsigned MaskOf(const KeywordOrdering& line) {
+    unsigned mask = 0;
+    for (size_t k = 0; k < line.count; ++k) mask |= 1u << line.keywords[k];
+    return mask;
+}
+
+// The subsets of keywords a set's orderings hold, each with its orderings (bit i for entry i of
+// PermutationOrderings), worked out once for each keyword count.
+const SubsetLines& SubsetsOf(WrittenPhrases* w, int keywordCount, bool includeSubsets) {
+    SubsetLines& subsets = w->subsetLines[keywordCount];
+    if (subsets.count) return subsets;
+    size_t index = 0;
+    for (const KeywordOrdering& line : PermutationOrderings(keywordCount, includeSubsets)) {
+        const unsigned mask = MaskOf(line);
+        size_t at = 0;
+        while (at < subsets.count && subsets.masks[at] != mask) ++at;
+        if (at == subsets.count) subsets.masks[subsets.count++] = static_cast<unsigned char>(mask);
+        subsets.lines[at] |= uint64_t{1} << index++;
+    }
+    return subsets;
+}
+
+// The hash of some of a set's keywords whatever their order: their hashes summed.
+uint32_t SubsetHash(const KeywordShape shapes[4], unsigned mask, uint64_t hashMask) {
+    uint64_t sum = static_cast<uint64_t>(__builtin_popcount(mask));
+    for (int k = 0; k < 4; ++k) {
+        if (mask >> k & 1) sum += Mix(shapes[k].hash ^ kMultiplier);
+    }
+    return Narrow(hashMask & Mix(sum));
+}
+
+// Whether a set's keywords are plain words, each a different one. Its phrases are then the
+// orderings of subsets of its words, and a phrase of such sets was written when its words were
+// all in one set before: the group's table holds these subsets, about a fifth of the orderings.
+bool IsSetOfPlainWords(const Array<uint64_t>& words, const KeywordShape shapes[4], int keywordCount) {
+    for (int k = 0; k < keywordCount; ++k) {
+        if (!shapes[k].plainWord) return false;
+    }
+    return WordsAllDiffer(words, shapes, keywordCount);
+}
+
+// From a set of other keywords on, the group's table holds each ordering: its kept sets are
+// put there again.
+void HoldOrderings(GroupTables* tables) {
+    std::free(tables->phrases.slots);
+    tables->phrases = {};
+    tables->newestSetInPhrases = 0;
+    tables->bySubset = false;
+}
+
 // The group's tables, with the words of its first set; null when memory cannot be had.
 GroupTables* OpenTables(WrittenPhrases* w, uint32_t group) {
     const uint32_t firstSet = NameOf(*w, group).firstSet;
-    if (!Push(&w->tables, GroupTables{{}, {}, firstSet, firstSet, 0})) return nullptr;
+    if (!Push(&w->tables, GroupTables{{}, {}, firstSet, firstSet, 0, true})) return nullptr;
     Store(w, group + kTables, static_cast<uint32_t>(w->tables.count));
     GroupTables* tables = &w->tables.items[w->tables.count - 1];
     KeywordShape shapes[4];
@@ -618,15 +703,30 @@ GroupTables* OpenTables(WrittenPhrases* w, uint32_t group) {
 // Puts the phrases of the group's sets that are not yet in its table there.
 bool AddPhrasesOfKeptSets(WrittenPhrases* w, GroupTables* tables, bool includeSubsets) {
     KeywordShape shapes[4];
-    for (uint32_t set = tables->newestSet; set != tables->newestSetInPhrases;
-         set = OlderSet(*w, tables->firstSet, set)) {
+    for (uint32_t set = tables->newestSet; set != tables->newestSetInPhrases;) {
         const int keywordCount = DescribeKeptSet(w, set, shapes);
         if (keywordCount < 0) return false;
-        uint32_t index = 0;
-        for (const KeywordOrdering& line : PermutationOrderings(keywordCount, includeSubsets)) {
-            const uint32_t hash = PhraseHash(shapes, line, w->hashMask);
-            if (InsertPhrase(w, &tables->phrases, hash, set, index++) == Insertion::kOutOfMemory) return false;
+        if (tables->bySubset && !IsSetOfPlainWords(w->keptWords, shapes, keywordCount)) {
+            HoldOrderings(tables);  // and every kept set put there again
+            set = tables->newestSet;
+            continue;
         }
+        if (tables->bySubset) {
+            const SubsetLines& subsets = SubsetsOf(w, keywordCount, includeSubsets);
+            for (size_t i = 0; i < subsets.count; ++i) {
+                const uint32_t hash = SubsetHash(shapes, subsets.masks[i], w->hashMask);
+                if (InsertPhrase(w, &tables->phrases, true, hash, set, subsets.masks[i]) == Insertion::kOutOfMemory) {
+                    return false;
+                }
+            }
+        } else {
+            uint32_t index = 0;
+            for (const KeywordOrdering& line : PermutationOrderings(keywordCount, includeSubsets)) {
+                const uint32_t hash = PhraseHash(shapes, line, w->hashMask);
+                if (InsertPhrase(w, &tables->phrases, false, hash, set, index++) == Insertion::kOutOfMemory) return false;
+            }
+        }
+        set = OlderSet(*w, tables->firstSet, set);
     }
     tables->newestSetInPhrases = tables->newestSet;
     return true;
@@ -637,13 +737,25 @@ bool AddPhrasesOfKeptSets(WrittenPhrases* w, GroupTables* tables, bool includeSu
 bool KeepNewPhrases(WrittenPhrases* w, GroupTables* tables, uint32_t set, int keywordCount, bool includeSubsets,
                     uint64_t* newOrderings) {
     uint64_t kept = 0;
-    uint32_t index = 0;
     const OrderingList lines = PermutationOrderings(keywordCount, includeSubsets);
-    for (const KeywordOrdering& line : lines) {
-        const Insertion inserted = InsertPhrase(w, &tables->phrases, PhraseHash(w->shapes, line, w->hashMask), set, index);
-        if (inserted == Insertion::kOutOfMemory) return false;
-        if (inserted == Insertion::kNew) kept |= uint64_t{1} << index;
-        ++index;
+    if (tables->bySubset) {
+        // A subset's orderings are new or written together.
+        const SubsetLines& subsets = SubsetsOf(w, keywordCount, includeSubsets);
+        for (size_t i = 0; i < subsets.count; ++i) {
+            const uint32_t hash = SubsetHash(w->shapes, subsets.masks[i], w->hashMask);
+            const Insertion inserted = InsertPhrase(w, &tables->phrases, true, hash, set, subsets.masks[i]);
+            if (inserted == Insertion::kOutOfMemory) return false;
+            if (inserted == Insertion::kNew) kept |= subsets.lines[i];
+        }
+    } else {
+        uint32_t index = 0;
+        for (const KeywordOrdering& line : lines) {
+            const Insertion inserted =
+                InsertPhrase(w, &tables->phrases, false, PhraseHash(w->shapes, line, w->hashMask), set, index);
+            if (inserted == Insertion::kOutOfMemory) return false;
+            if (inserted == Insertion::kNew) kept |= uint64_t{1} << index;
+            ++index;
+        }
     }
     if (kept == 0) {
         // A set whose every phrase was written keeps nothing new (a group's first set always
@@ -778,7 +890,9 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
             if (!(w->lastGroup = group)) return false;
             if (WordsAllDiffer(w->words, w->shapes, keywordCount)) return true;
             GroupTables* tables = OpenTables(w, group);
-            return tables && KeepNewPhrases(w, tables, tables->firstSet, keywordCount, includeSubsets, newOrderings);
+            if (!tables) return false;
+            HoldOrderings(tables);  // its words repeat
+            return KeepNewPhrases(w, tables, tables->firstSet, keywordCount, includeSubsets, newOrderings);
         }
         w->lastGroup = group;
     }
@@ -793,6 +907,7 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
         return StoreSet(w, tables, keywords, keywordCount) != 0;
     }
     // Otherwise its phrases are looked up among all of the group's.
+    if (tables->bySubset && !IsSetOfPlainWords(w->words, w->shapes, keywordCount)) HoldOrderings(tables);
     if (!AddPhrasesOfKeptSets(w, tables, includeSubsets)) return false;
     const uint32_t set = StoreSet(w, tables, keywords, keywordCount);
     return set && KeepNewPhrases(w, tables, set, keywordCount, includeSubsets, newOrderings);

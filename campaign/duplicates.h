@@ -33,7 +33,8 @@ struct HashSlots {
 };
 
 // A phrase written for an ad group: its kept set (an offset into WrittenPhrases::records) and
-// its ordering, an index into PermutationOrderings.
+// its ordering, an index into PermutationOrderings; or a subset of a set of plain words, and
+// its keywords (bit k for keyword k).
 struct PhraseSlot {
     uint32_t hash;
     uint32_t set;  // 0 for a free slot
@@ -54,6 +55,15 @@ struct GroupTables {
     HashSlots<PhraseSlot> phrases;
     uint32_t firstSet, newestSet;  // the sets it kept
     uint32_t newestSetInPhrases;   // this set and those before it are in phrases, 0 for none
+    bool bySubset;                 // phrases holds subsets, as long as the group's sets are of plain words
+};
+
+// The subsets of keywords the orderings of a keyword count hold: each one's keywords (bit k for
+// keyword k) and its orderings (bit i for entry i of PermutationOrderings).
+struct SubsetLines {
+    size_t count;
+    unsigned char masks[15];
+    uint64_t lines[15];
 };
 
 // A keyword's comparable form summed up, so that the hash of any ordering of a set comes from
@@ -66,6 +76,7 @@ struct KeywordShape {
     // The same over its bytes as they are, split at single blanks: an ad group named after
     // the keywords is hashed from these.
     uint64_t nameHash, namePower;
+    bool plainWord;  // one word of ASCII without blanks
 };
 
 // What --unique remembers over the whole input: every campaign's ad groups and the keyword sets
@@ -73,8 +84,9 @@ struct KeywordShape {
 // memory grows with the distinct phrases written, at a byte or less each: an ad group named
 // after its keywords does not store its name, a set that cannot repeat anything of its ad
 // group (a word of each of all but one of its keywords is new there) is only stored, and the
-// hash table of an ad group's phrases is filled only once a set could repeat one. A hash match
-// is always confirmed on the comparable forms.
+// hash table of an ad group's phrases is filled only once a set could repeat one. While the
+// group's sets are of one-word keywords, that table holds the subsets of words their orderings
+// hold instead (11 for 60 orderings). A hash match is always confirmed on the comparable forms.
 struct WrittenPhrases {
     HashSlots<GroupSlot> groupIndex;
     // Bits of the groups' hashes, two a group, in a table small enough to stay in the cache:
@@ -100,6 +112,7 @@ struct WrittenPhrases {
     KeywordShape shapes[4] = {};
     Array<uint64_t> words, keptWords;
     Text left, right;  // two phrases being compared
+    SubsetLines subsetLines[5] = {};  // by keyword count, filled when first needed
     // All ones; a test clears bits to make hashes collide.
     uint64_t hashMask = ~uint64_t{0};
 
