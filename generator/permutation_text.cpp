@@ -105,6 +105,41 @@ const PieceLayout& PiecesFor(int keywordCount) {
     }
 }
 
+// For choosing lines: the lines (bit i for entry i of the ordering table) that hold each keyword.
+// A line holds each of its keywords once, so how often a keyword is used, how many pieces come
+// before a line and how many lines there are all follow from these by counting bits.
+struct LinesWithKeyword {
+    LineMask lines[4];
+};
+
+template <size_t N>
+constexpr LinesWithKeyword FindLinesWithKeyword(const KeywordOrdering (&lines)[N]) {
+    LinesWithKeyword found{};
+    for (size_t line = 0; line < N; ++line) {
+        for (size_t k = 0; k < lines[line].count; ++k) found.lines[lines[line].keywords[k]] |= LineMask{1} << line;
+    }
+    return found;
+}
+
+constexpr LinesWithKeyword kLinesWithKeyword2 = FindLinesWithKeyword(kOrderings2);
+constexpr LinesWithKeyword kLinesWithKeyword3 = FindLinesWithKeyword(kOrderings3);
+constexpr LinesWithKeyword kLinesWithKeyword4 = FindLinesWithKeyword(kOrderings4);
+
+const LinesWithKeyword& LinesWithKeywordFor(int keywordCount) {
+    switch (keywordCount) {
+        case 2: return kLinesWithKeyword2;
+        case 3: return kLinesWithKeyword3;
+        default: return kLinesWithKeyword4;
+    }
+}
+
+// The pieces of the chosen lines among `lines`.
+size_t PiecesIn(const LinesWithKeyword& table, LineMask lines) {
+    size_t pieces = 0;
+    for (const LineMask withKeyword : table.lines) pieces += static_cast<size_t>(__builtin_popcountll(withKeyword & lines));
+    return pieces;
+}
+
 // total += count * size, false when that does not fit below kPermutationTextTooLong. Checked
 // with the compilers' overflow built-ins: a division per term would cost more than the rest.
 bool AddTimes(size_t& total, size_t count, size_t size) {
@@ -159,26 +194,35 @@ struct ChosenPieces {
     PieceCounts counts;
 };
 
+// The counts of the chosen lines' pieces.
+PieceCounts CountChosen(int keywordCount, bool includeSubsets, LineMask lines) {
+    const PieceCounts& all = PiecesFor(keywordCount).counts[includeSubsets];
+    lines &= (LineMask{1} << all.lines) - 1;  // at most 60 lines
+    const LinesWithKeyword& table = LinesWithKeywordFor(keywordCount);
+    PieceCounts counts{PiecesIn(table, lines), static_cast<size_t>(__builtin_popcountll(lines)), {}};
+    for (size_t k = 0; k < 4; ++k) counts.keywordUses[k] = static_cast<size_t>(__builtin_popcountll(table.lines[k] & lines));
+    return counts;
+}
+
+// Each run of chosen lines is copied from the table at once.
 ChosenPieces ChoosePieces(int keywordCount, bool includeSubsets, LineMask lines, unsigned char* chosen) {
     const PieceLayout& layout = PiecesFor(keywordCount);
     const PieceCounts& all = layout.counts[includeSubsets];
-    const LineMask every = (LineMask{1} << all.lines) - 1;  // at most 60 lines
+    const LineMask every = (LineMask{1} << all.lines) - 1;
     if ((lines & every) == every) return {layout.pieces, all};
-    ChosenPieces result{chosen, {}};
-    PieceCounts& counts = result.counts;
-    size_t from = 0;
-    size_t index = 0;
-    for (const KeywordOrdering& line : PermutationOrderings(keywordCount, includeSubsets)) {
-        if (lines >> index++ & 1) {
-            for (size_t k = 0; k < line.count; ++k) {
-                chosen[counts.pieces++] = layout.pieces[from + k];
-                ++counts.keywordUses[line.keywords[k]];
-            }
-            ++counts.lines;
-        }
-        from += line.count;
+    const LinesWithKeyword& table = LinesWithKeywordFor(keywordCount);
+    size_t count = 0;
+    for (LineMask rest = lines & every; rest;) {
+        const int first = __builtin_ctzll(rest);
+        const LineMask fromFirst = rest >> first;
+        const int end = first + (~fromFirst ? __builtin_ctzll(~fromFirst) : 64 - first);
+        const size_t from = PiecesIn(table, (LineMask{1} << first) - 1);
+        const size_t to = PiecesIn(table, end < 64 ? (LineMask{1} << end) - 1 : ~LineMask{0});
+        std::memcpy(chosen + count, layout.pieces + from, to - from);
+        count += to - from;
+        rest &= end < 64 ? ~((LineMask{1} << end) - 1) : 0;
     }
-    return result;
+    return {chosen, CountChosen(keywordCount, includeSubsets, lines)};
 }
 
 // Pieces copied straight from the keywords and the layout, for pieces of any size.
@@ -287,8 +331,7 @@ OrderingList PermutationOrderings(int keywordCount, bool includeSubsets) {
 
 size_t LaidOutTextLength(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
                          LineMask lines) {
-    unsigned char chosen[kMostPieces];
-    return LengthOf(keywords, layout, ChoosePieces(CountKeywords(keywords), includeSubsets, lines, chosen).counts);
+    return LengthOf(keywords, layout, CountChosen(CountKeywords(keywords), includeSubsets, lines));
 }
 
 char* WriteLaidOutText(const KeywordList& keywords, bool includeSubsets, const LineLayout& layout,
