@@ -133,10 +133,19 @@ const LinesWithKeyword& LinesWithKeywordFor(int keywordCount) {
     }
 }
 
+// Bits set, counted in place: the compilers' built-in calls into libgcc on 32-bit Windows, which
+// the window, linking this file, does without.
+size_t CountBits(LineMask bits) {
+    bits -= bits >> 1 & 0x5555555555555555u;
+    bits = (bits & 0x3333333333333333u) + (bits >> 2 & 0x3333333333333333u);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<size_t>((bits * 0x0101010101010101u) >> 56);
+}
+
 // The pieces of the chosen lines among `lines`.
 size_t PiecesIn(const LinesWithKeyword& table, LineMask lines) {
     size_t pieces = 0;
-    for (const LineMask withKeyword : table.lines) pieces += static_cast<size_t>(__builtin_popcountll(withKeyword & lines));
+    for (const LineMask withKeyword : table.lines) pieces += CountBits(withKeyword & lines);
     return pieces;
 }
 
@@ -199,8 +208,8 @@ PieceCounts CountChosen(int keywordCount, bool includeSubsets, LineMask lines) {
     const PieceCounts& all = PiecesFor(keywordCount).counts[includeSubsets];
     lines &= (LineMask{1} << all.lines) - 1;  // at most 60 lines
     const LinesWithKeyword& table = LinesWithKeywordFor(keywordCount);
-    PieceCounts counts{PiecesIn(table, lines), static_cast<size_t>(__builtin_popcountll(lines)), {}};
-    for (size_t k = 0; k < 4; ++k) counts.keywordUses[k] = static_cast<size_t>(__builtin_popcountll(table.lines[k] & lines));
+    PieceCounts counts{PiecesIn(table, lines), CountBits(lines), {}};
+    for (size_t k = 0; k < 4; ++k) counts.keywordUses[k] = CountBits(table.lines[k] & lines);
     return counts;
 }
 
@@ -213,14 +222,12 @@ ChosenPieces ChoosePieces(int keywordCount, bool includeSubsets, LineMask lines,
     const LinesWithKeyword& table = LinesWithKeywordFor(keywordCount);
     size_t count = 0;
     for (LineMask rest = lines & every; rest;) {
-        const int first = __builtin_ctzll(rest);
-        const LineMask fromFirst = rest >> first;
-        const int end = first + (~fromFirst ? __builtin_ctzll(~fromFirst) : 64 - first);
-        const size_t from = PiecesIn(table, (LineMask{1} << first) - 1);
-        const size_t to = PiecesIn(table, end < 64 ? (LineMask{1} << end) - 1 : ~LineMask{0});
-        std::memcpy(chosen + count, layout.pieces + from, to - from);
-        count += to - from;
-        rest &= end < 64 ? ~((LineMask{1} << end) - 1) : 0;
+        const LineMask first = rest & (~rest + 1);
+        const LineMask run = rest & ~(rest + first);  // the first line and the chosen ones after it
+        const size_t size = PiecesIn(table, run);
+        std::memcpy(chosen + count, layout.pieces + PiecesIn(table, first - 1), size);
+        count += size;
+        rest &= ~run;
     }
     return {chosen, CountChosen(keywordCount, includeSubsets, lines)};
 }
