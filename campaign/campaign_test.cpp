@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -418,6 +420,49 @@ TEST(WrittenPhrases, ThousandsOfAdGroupsAreEachFoundAgain) {
     }
     for (int i = kGroups - 1; i >= 0; i -= 7) {
         ASSERT_EQ(KeptPhrases(&written, {"", names[i].c_str(), {"X", words[i]}, nullptr}), "") << names[i];
+    }
+}
+
+// Random sets in a few ad groups, against the rule as plainly as it can be put: a phrase is kept
+// when its ad group had no phrase of the same compared form before. First sets of different
+// one-word keywords, in small letters or capitals, then keywords of several words and runs of
+// blanks among them.
+TEST(WrittenPhrases, AgreesWithThePlainRuleOnRandomSets) {
+    const char* const words[][2] = {{"a", "A"}, {"b", "B"}, {"red", "Red"}, {"runningshoes", "RunningShoes"},
+                                    {"c", "C"}, {"blue shoes", "Blue  shoes"}, {" x", "X"}, {"caf\xC3\xA9", "CAF\xC3\x89"}};
+    const char* const adGroups[] = {"", "G1", "g1", "a b"};
+    const auto compared = [](std::string phrase) {
+        for (size_t at; (at = phrase.find("\xC3\x89")) != std::string::npos;) phrase.replace(at, 2, "\xC3\xA9");
+        for (char& c : phrase) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        for (size_t at; (at = phrase.find("  ")) != std::string::npos;) phrase.erase(at, 1);
+        return phrase;
+    };
+    for (const uint64_t hashMask : {~uint64_t{0}, uint64_t{0xFFFFFFFF}}) {
+        std::mt19937 random(7);
+        WrittenPhrases written;
+        written.hashMask = hashMask;
+        std::set<std::pair<std::string, std::string>> seen;
+        for (int i = 0; i < 600; ++i) {
+            SetSeen set{"", adGroups[random() % 4], {}, nullptr};
+            unsigned used = 0;
+            for (size_t k = 2 + random() % 3; k > 0;) {
+                const unsigned word = random() % (i < 300 ? 5 : 8);
+                if (i < 300 && (used >> word & 1)) continue;
+                used |= 1u << word;
+                set.keywords.push_back(words[word][random() % 2]);
+                --k;
+            }
+            std::string group = set.adGroup, expected;
+            if (group.empty()) {
+                for (const std::string_view keyword : set.keywords) group.append(group.empty() ? "" : " ").append(keyword);
+            }
+            for (const KeywordOrdering& line : PermutationOrderings(static_cast<int>(set.keywords.size()), true)) {
+                std::string phrase;
+                for (size_t k = 0; k < line.count; ++k) phrase.append(k ? " " : "").append(set.keywords[line.keywords[k]]);
+                if (seen.insert({group, compared(phrase)}).second) expected += (expected.empty() ? "" : "|") + phrase;
+            }
+            ASSERT_EQ(KeptPhrases(&written, set), expected) << "set " << i << ", hash mask " << hashMask;
+        }
     }
 }
 
