@@ -62,6 +62,9 @@ ENV
     # server; started here, they do not hold a test's output open.
     "$WINE" cmd /c exit </dev/null >/dev/null 2>&1
     if [ -n "$desktop_user" ]; then
+        # The log of the session before goes first: the program's redirection empties it only
+        # once it runs, and the wait below could read the old line before that.
+        rm -f "$dir/desktop_user.log"
         "$WINE" "$desktop_user" </dev/null >"$dir/desktop_user.log" 2>&1 &
         for _ in $(seq 100); do grep -q 'desktop in use' "$dir/desktop_user.log" && break; sleep 0.1; done
         grep -q 'desktop in use' "$dir/desktop_user.log" || { echo "the desktop did not open" >&2; exit 1; }
