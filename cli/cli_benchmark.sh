@@ -40,6 +40,22 @@ make_sheet 100000
 python3 -c "
 for i in range(100000):
     print('\t'.join(['%c%07d' % (c, i) for c in 'abcd'] + ['group%04d' % (i // 50)]))" >"$work/grouped-100000.tsv"
+# 100,000 sets of four words of 3 to 10 letters drawn from 20,000, as keywords mostly are: each
+# set its own ad group, then in 2,000 ad groups of 50 sets.
+python3 -c "
+import random, sys
+r = random.Random(1)
+words = [''.join(r.choice('abcdefghijklmnopqrstuvwxyz') for _ in range(r.randint(3, 10))) for _ in range(20000)]
+sets = ['\t'.join(r.sample(words, 4)) for _ in range(100000)]
+open(sys.argv[1] + '/words-100000.tsv', 'w').write(''.join(s + '\n' for s in sets))
+open(sys.argv[1] + '/grouped-words-100000.tsv', 'w').write(''.join('%s\tgroup%04d\n' % (s, i // 50) for i, s in enumerate(sets)))
+# An ad group's sets mostly share its few words: 2,000 ad groups of 50 sets, each drawn from 20 words.
+themed = []
+for group in range(2000):
+    vocabulary = r.sample(words, 20)
+    themed += ['\t'.join(r.sample(vocabulary, 4)) + '\tgroup%04d\n' % group for _ in range(50)]
+open(sys.argv[1] + '/themed-100000.tsv', 'w').write(''.join(themed))
+" "$work"
 # One line of four keywords with ten alternatives each: 10,000 sets.
 python3 -c "print('\t'.join('|'.join('%c%07d' % (c, i) for i in range(10)) for c in 'abcd'))" >"$work/mix.tsv"
 
@@ -55,8 +71,9 @@ bulk subsets "$work/sets-100000.tsv" --subsets
 bulk match-types "$work/sets-100000.tsv" --subsets --match exact,phrase,broad
 bulk unique "$work/sets-100000.tsv" --subsets --unique
 # --unique against the same run without it, in one hyperfine run: each set its own ad group,
-# then 2,000 ad groups of 50 sets.
-for input in sets-100000 grouped-100000; do
+# then 2,000 ad groups of 50 sets; 8-byte keywords, then words of 3 to 10 letters, then ad groups
+# whose sets share their words.
+for input in sets-100000 grouped-100000 words-100000 grouped-words-100000 themed-100000; do
     echo "== --unique, $input"
     hyperfine -N --warmup 5 --runs 40 --output=null "$program --subsets --lf --input $work/$input.tsv" \
         "$program --subsets --unique --lf --input $work/$input.tsv"
@@ -115,7 +132,7 @@ relative "a heading row and two columns of the user's own, CSV" "-f csv --subset
     "-f csv --subsets --header --input $work/sheet-100000.tsv"
 
 echo "== peak resident memory"
-for input in sets-1000 sets-100000 grouped-100000; do
+for input in sets-1000 sets-100000 grouped-100000 words-100000 grouped-words-100000 themed-100000; do
     for options in --subsets "--subsets --unique"; do
         # shellcheck disable=SC2086
         echo "$input, $options: $(/usr/bin/time -f %M "$program" $options --lf --input "$work/$input.tsv" 2>&1 >/dev/null) KiB"
