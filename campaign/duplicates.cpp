@@ -49,27 +49,8 @@ uint32_t Load4(const char* at) {
     return chunk;
 }
 
-// Keywords and names are mostly a few bytes long, where a call to the library's memcpy and
-// memcmp costs more than the bytes: these read and write them in words, the last one
-// overlapping the one before.
-char* PutBytes(char* to, std::string_view from) {
-    const size_t size = from.size();
-    if (size >= 8) {
-        for (size_t at = 0; at + 8 < size; at += 8) std::memcpy(to + at, from.data() + at, 8);
-        const uint64_t last = Load8(from.data() + size - 8);
-        std::memcpy(to + size - 8, &last, 8);
-    } else if (size >= 4) {
-        const uint32_t first = Load4(from.data()), last = Load4(from.data() + size - 4);
-        std::memcpy(to, &first, 4);
-        std::memcpy(to + size - 4, &last, 4);
-    } else if (size > 0) {
-        to[0] = from[0];
-        to[size / 2] = from[size / 2];
-        to[size - 1] = from[size - 1];
-    }
-    return to + size;
-}
-
+// Keywords and names are mostly a few bytes long, where a call to the library's memcmp costs
+// more than the bytes: compared in words, the last one overlapping the one before.
 bool SameBytes(std::string_view a, std::string_view b) {
     const size_t size = a.size();
     if (size != b.size()) return false;
@@ -298,7 +279,10 @@ size_t MostSetSize(const KeywordList& keywords, int keywordCount) {
 char* PutSet(char* at, const KeywordList& keywords, int keywordCount) {
     *at++ = static_cast<char>(keywordCount);
     for (int k = 0; k < keywordCount; ++k) at = PutSize(at, keywords.words[k].size());
-    for (int k = 0; k < keywordCount; ++k) at = PutBytes(at, keywords.words[k]);
+    for (int k = 0; k < keywordCount; ++k) {
+        CopyShort(at, keywords.words[k].data(), keywords.words[k].size());
+        at += keywords.words[k].size();
+    }
     return at;
 }
 
@@ -471,7 +455,9 @@ uint32_t AddGroup(WrittenPhrases* w, std::string_view campaign, std::string_view
     Store(w, group + kTables, 0);
     char* put = PutSize(w->records.items + group + kGroupName, campaign.size());
     put = PutSize(put, namedAfterKeywords ? 0 : adGroup.size() + 1);
-    put = PutBytes(PutBytes(put, campaign), storedName);
+    CopyShort(put, campaign.data(), campaign.size());
+    CopyShort(put + campaign.size(), storedName.data(), storedName.size());
+    put += campaign.size() + storedName.size();
     w->records.count = static_cast<size_t>(PutSet(put, keywords, keywordCount) - w->records.items);
     w->newGroups[w->newGroupCount++] = {hash, group};
     AddToFilter(w, hash);

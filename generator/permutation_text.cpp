@@ -157,25 +157,6 @@ bool AddTimes(size_t& total, size_t count, size_t size) {
            total != kPermutationTextTooLong;
 }
 
-// Copies up to 64 bytes inline: short fixed-size copies, overlapping where the size is no
-// multiple of them, are plain moves, where a call to memcpy would cost more than the copy.
-inline void CopyShort(char* to, const char* from, size_t size) {
-    if (size >= 16) {
-        for (size_t at = 0; at + 16 < size; at += 16) std::memcpy(to + at, from + at, 16);
-        std::memcpy(to + size - 16, from + size - 16, 16);
-    } else if (size >= 8) {
-        std::memcpy(to, from, 8);
-        std::memcpy(to + size - 8, from + size - 8, 8);
-    } else if (size >= 4) {
-        std::memcpy(to, from, 4);
-        std::memcpy(to + size - 4, from + size - 4, 4);
-    } else if (size > 0) {
-        to[0] = from[0];
-        to[size / 2] = from[size / 2];
-        to[size - 1] = from[size - 1];
-    }
-}
-
 inline char* Put(char* out, std::string_view bytes) {
     if (!bytes.empty()) std::memcpy(out, bytes.data(), bytes.size());
     return out + bytes.size();

@@ -7,6 +7,7 @@
 // Platform-free, so it is built and tested natively as well.
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 class Text {
@@ -53,6 +54,27 @@ private:
 // checks that with an exception, which would bring the C++ runtime's into the programs.
 constexpr std::string_view TextFrom(std::string_view text, size_t from) noexcept {
     return {text.data() + from, text.size() - from};
+}
+
+// Copies a few bytes inline, as keywords mostly are: short fixed-size copies, overlapping where
+// the size is no multiple of them, are plain moves, where a call to memcpy would cost more.
+// Local to each file that uses it, so that the compiler may call it as it likes there: the
+// window's callers are smaller so.
+static inline void CopyShort(char* to, const char* from, size_t size) {
+    if (size >= 16) {
+        for (size_t at = 0; at + 16 < size; at += 16) std::memcpy(to + at, from + at, 16);
+        std::memcpy(to + size - 16, from + size - 16, 16);
+    } else if (size >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + size - 8, from + size - 8, 8);
+    } else if (size >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + size - 4, from + size - 4, 4);
+    } else if (size > 0) {
+        to[0] = from[0];
+        to[size / 2] = from[size / 2];
+        to[size - 1] = from[size - 1];
+    }
 }
 
 // The length of the valid UTF-8 sequence at the start of `text` (RFC 3629: no overlong forms,
