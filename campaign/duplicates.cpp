@@ -164,6 +164,9 @@ uint32_t HashIn(uint32_t slot) {
 uint32_t HashIn(const PhraseSlot& slot) {
     return slot.hash;
 }
+uint32_t HashIn(const GroupSlot& slot) {
+    return slot.hash;
+}
 
 // Where a hash's probe starts: its place in the table's order of hashes, so that a grown table
 // is filled from start to end rather than all over (the words' table marks occupied slots with
@@ -178,25 +181,49 @@ size_t NextOf(const HashSlots<Slot>& table, size_t at) {
     return (at + 1) & (table.capacity - 1);
 }
 
-// Room for `more` slots, the table at most half full; false when memory cannot be had. A table
-// doubles as it grows. Growing costs more than the memory: an ad group's words start with room
-// for many.
+// Puts a slot in the first free place of its probe.
 template <typename Slot>
-bool MakeRoom(HashSlots<Slot>* table, size_t more, uint32_t firstCapacity = 16) {
-    if (table->slots && (size_t{table->count} + more) * 2 <= table->capacity) return true;
+void PutSlot(HashSlots<Slot>* table, const Slot& slot) {
+    size_t at = StartOf(*table, HashIn(slot));
+    while (Occupied(table->slots[at])) at = NextOf(*table, at);
+    table->slots[at] = slot;
+    ++table->count;
+}
+
+// What else is made as a table grows: nothing.
+struct NothingAlongside {
+    bool Start(uint32_t /*capacity*/) { return true; }
+    template <typename Slot>
+    void Add(const Slot& /*slot*/) {}
+};
+
+// Room for `more` slots, the table at most half full, or four in five slots taken where lookups
+// are few (`dense`); false when memory cannot be had. A table doubles as it grows. Growing costs
+// more than the memory: an ad group's words start with room for many. Slots are in the order of
+// their hashes, so a grown table fills from start to end. `alongside` is started with the new
+// capacity and given every slot as it moves.
+template <typename Slot, typename Alongside = NothingAlongside>
+bool MakeRoom(HashSlots<Slot>* table, size_t more, uint32_t firstCapacity = 16, bool dense = false,
+              Alongside alongside = {}) {
+    const auto fits = [&](size_t capacity) {
+        const size_t taken = size_t{table->count} + more;
+        return dense ? taken * 5 <= capacity * 4 : taken * 2 <= capacity;
+    };
+    if (table->slots && fits(table->capacity)) return true;
     uint32_t capacity = table->capacity ? table->capacity : firstCapacity;
-    while ((size_t{table->count} + more) * 2 > capacity) {
+    while (!fits(capacity)) {
         if (capacity >= uint32_t{1} << 30) return false;
         capacity <<= 1;
     }
-    HashSlots<Slot> grown{static_cast<Slot*>(std::calloc(capacity, sizeof(Slot))), capacity, table->count};
-    if (!grown.slots) return false;
+    HashSlots<Slot> grown{static_cast<Slot*>(std::calloc(capacity, sizeof(Slot))), capacity, 0};
+    if (!grown.slots || !alongside.Start(capacity)) {
+        std::free(grown.slots);
+        return false;
+    }
     for (size_t i = 0; i < table->capacity; ++i) {
-        const Slot& slot = table->slots[i];
-        if (!Occupied(slot)) continue;
-        size_t at = StartOf(grown, HashIn(slot));
-        while (Occupied(grown.slots[at])) at = NextOf(grown, at);
-        grown.slots[at] = slot;
+        if (!Occupied(table->slots[i])) continue;
+        PutSlot(&grown, table->slots[i]);
+        alongside.Add(table->slots[i]);
     }
     std::free(table->slots);
     *table = grown;
@@ -374,46 +401,28 @@ void AddToFilter(WrittenPhrases* w, uint32_t hash) {
     w->groupFilter[hash >> w->filterShift] |= uint64_t{1} << (hash & 63) | uint64_t{1} << (hash >> 6 & 63);
 }
 
-void PutInIndex(HashSlots<GroupSlot>* index, const GroupSlot& slot) {
-    size_t at = StartOf(*index, slot.hash);
-    while (Occupied(index->slots[at])) at = NextOf(*index, at);
-    index->slots[at] = slot;
-    ++index->count;
-}
+// The filter made again as the index grows: a byte for each slot, eight bits for each group or
+// more.
+struct FilterRemade {
+    WrittenPhrases* w;
 
-// Room in the index for `more` groups, at most four in five slots taken: the filter keeps most
-// lookups out of it. The filter has a byte for each slot, eight bits for each group or more,
-// and is made again as the index grows. False when memory cannot be had.
+    bool Start(uint32_t capacity) {
+        auto* filter = static_cast<uint64_t*>(std::calloc(capacity / 8, sizeof(uint64_t)));
+        if (!filter) return false;
+        std::free(w->groupFilter);
+        w->groupFilter = filter;
+        w->filterShift = 32 + 3;
+        for (uint32_t size = capacity; size > 1; size >>= 1) --w->filterShift;
+        for (size_t i = 0; i < w->newGroupCount; ++i) AddToFilter(w, w->newGroups[i].hash);
+        return true;
+    }
+    void Add(const GroupSlot& slot) { AddToFilter(w, slot.hash); }
+};
+
+// Room in the index for `more` groups: the filter keeps most lookups out of it. False when
+// memory cannot be had.
 bool MakeRoomForGroups(WrittenPhrases* w, size_t more) {
-    HashSlots<GroupSlot>& index = w->groupIndex;
-    constexpr uint32_t kFirstCapacity = 1024;
-    if (index.slots && (size_t{index.count} + more) * 5 <= size_t{index.capacity} * 4) return true;
-    uint32_t capacity = index.capacity ? index.capacity : kFirstCapacity;
-    while ((size_t{index.count} + more) * 5 > size_t{capacity} * 4) {
-        if (capacity >= uint32_t{1} << 30) return false;
-        capacity <<= 1;
-    }
-    HashSlots<GroupSlot> grown{static_cast<GroupSlot*>(std::calloc(capacity, sizeof(GroupSlot))), capacity, 0};
-    auto* filter = static_cast<uint64_t*>(std::calloc(capacity / 8, sizeof(uint64_t)));
-    if (!grown.slots || !filter) {
-        std::free(grown.slots);
-        std::free(filter);
-        return false;
-    }
-    std::free(w->groupFilter);
-    w->groupFilter = filter;
-    w->filterShift = 32 + 3;
-    for (uint32_t size = capacity; size > 1; size >>= 1) --w->filterShift;
-    // Slots are in the order of their hashes, so the grown index fills from start to end.
-    for (size_t i = 0; i < index.capacity; ++i) {
-        if (!Occupied(index.slots[i])) continue;
-        PutInIndex(&grown, index.slots[i]);
-        AddToFilter(w, index.slots[i].hash);
-    }
-    for (size_t i = 0; i < w->newGroupCount; ++i) AddToFilter(w, w->newGroups[i].hash);
-    std::free(index.slots);
-    index = grown;
-    return true;
+    return MakeRoom(&w->groupIndex, more, 1024, true, FilterRemade{w});
 }
 
 // The new groups put in the index, several at a time, so that waiting for the memory of one
@@ -423,7 +432,7 @@ bool IndexNewGroups(WrittenPhrases* w) {
     for (size_t i = 0; i < w->newGroupCount; ++i) {
         __builtin_prefetch(&w->groupIndex.slots[StartOf(w->groupIndex, w->newGroups[i].hash)], 1);
     }
-    for (size_t i = 0; i < w->newGroupCount; ++i) PutInIndex(&w->groupIndex, w->newGroups[i]);
+    for (size_t i = 0; i < w->newGroupCount; ++i) PutSlot(&w->groupIndex, w->newGroups[i]);
     w->newGroupCount = 0;
     return true;
 }
