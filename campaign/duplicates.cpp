@@ -664,14 +664,14 @@ uint32_t SubsetHash(const KeywordShape shapes[4], unsigned mask, uint64_t hashMa
     return Narrow(hashMask & Mix(sum));
 }
 
-// Whether a set's keywords are plain words, each a different one. Its phrases are then the
-// orderings of subsets of its words, and a phrase of such sets was written when its words were
-// all in one set before: the group's table holds these subsets, about a fifth of the orderings.
-bool IsSetOfPlainWords(const Array<uint64_t>& words, const KeywordShape shapes[4], int keywordCount) {
+// Whether a set whose words all differ is of plain words. Its phrases are then the orderings of
+// subsets of its words, and a phrase of such sets was written when its words were all in one
+// set before: the group's table holds these subsets, about a fifth of the orderings.
+bool AllPlainWords(const KeywordShape shapes[4], int keywordCount) {
     for (int k = 0; k < keywordCount; ++k) {
         if (!shapes[k].plainWord) return false;
     }
-    return WordsAllDiffer(words, shapes, keywordCount);
+    return true;
 }
 
 // From a set of other keywords on, the group's table holds each ordering: its kept sets are
@@ -695,32 +695,48 @@ GroupTables* OpenTables(WrittenPhrases* w, uint32_t group) {
     return tables;
 }
 
+// Puts a kept set's phrases in its group's table, or its subsets where the table holds those;
+// *newLines gets the orderings that were new there (bit i for entry i of PermutationOrderings).
+// False when memory cannot be had.
+bool PutPhrases(WrittenPhrases* w, GroupTables* tables, uint32_t set, const KeywordShape shapes[4], int keywordCount,
+                bool includeSubsets, uint64_t* newLines) {
+    *newLines = 0;
+    if (tables->bySubset) {
+        // A subset's orderings are new or written together.
+        const SubsetLines& subsets = SubsetsOf(w, keywordCount, includeSubsets);
+        for (size_t i = 0; i < subsets.count; ++i) {
+            const uint32_t hash = SubsetHash(shapes, subsets.masks[i], w->hashMask);
+            const Insertion inserted = InsertPhrase(w, &tables->phrases, true, hash, set, subsets.masks[i]);
+            if (inserted == Insertion::kOutOfMemory) return false;
+            if (inserted == Insertion::kNew) *newLines |= subsets.lines[i];
+        }
+        return true;
+    }
+    uint32_t index = 0;
+    for (const KeywordOrdering& line : PermutationOrderings(keywordCount, includeSubsets)) {
+        const uint32_t hash = PhraseHash(shapes, line, w->hashMask);
+        const Insertion inserted = InsertPhrase(w, &tables->phrases, false, hash, set, index);
+        if (inserted == Insertion::kOutOfMemory) return false;
+        if (inserted == Insertion::kNew) *newLines |= uint64_t{1} << index;
+        ++index;
+    }
+    return true;
+}
+
 // Puts the phrases of the group's sets that are not yet in its table there.
 bool AddPhrasesOfKeptSets(WrittenPhrases* w, GroupTables* tables, bool includeSubsets) {
     KeywordShape shapes[4];
     for (uint32_t set = tables->newestSet; set != tables->newestSetInPhrases;) {
         const int keywordCount = DescribeKeptSet(w, set, shapes);
         if (keywordCount < 0) return false;
-        if (tables->bySubset && !IsSetOfPlainWords(w->keptWords, shapes, keywordCount)) {
+        if (tables->bySubset &&
+            !(AllPlainWords(shapes, keywordCount) && WordsAllDiffer(w->keptWords, shapes, keywordCount))) {
             HoldOrderings(tables);  // and every kept set put there again
             set = tables->newestSet;
             continue;
         }
-        if (tables->bySubset) {
-            const SubsetLines& subsets = SubsetsOf(w, keywordCount, includeSubsets);
-            for (size_t i = 0; i < subsets.count; ++i) {
-                const uint32_t hash = SubsetHash(shapes, subsets.masks[i], w->hashMask);
-                if (InsertPhrase(w, &tables->phrases, true, hash, set, subsets.masks[i]) == Insertion::kOutOfMemory) {
-                    return false;
-                }
-            }
-        } else {
-            uint32_t index = 0;
-            for (const KeywordOrdering& line : PermutationOrderings(keywordCount, includeSubsets)) {
-                const uint32_t hash = PhraseHash(shapes, line, w->hashMask);
-                if (InsertPhrase(w, &tables->phrases, false, hash, set, index++) == Insertion::kOutOfMemory) return false;
-            }
-        }
+        uint64_t newLines;
+        if (!PutPhrases(w, tables, set, shapes, keywordCount, includeSubsets, &newLines)) return false;
         set = OlderSet(*w, tables->firstSet, set);
     }
     tables->newestSetInPhrases = tables->newestSet;
@@ -731,27 +747,8 @@ bool AddPhrasesOfKeptSets(WrittenPhrases* w, GroupTables* tables, bool includeSu
 // with none is taken back from the records. False when memory cannot be had.
 bool KeepNewPhrases(WrittenPhrases* w, GroupTables* tables, uint32_t set, int keywordCount, bool includeSubsets,
                     uint64_t* newOrderings) {
-    uint64_t kept = 0;
-    const OrderingList lines = PermutationOrderings(keywordCount, includeSubsets);
-    if (tables->bySubset) {
-        // A subset's orderings are new or written together.
-        const SubsetLines& subsets = SubsetsOf(w, keywordCount, includeSubsets);
-        for (size_t i = 0; i < subsets.count; ++i) {
-            const uint32_t hash = SubsetHash(w->shapes, subsets.masks[i], w->hashMask);
-            const Insertion inserted = InsertPhrase(w, &tables->phrases, true, hash, set, subsets.masks[i]);
-            if (inserted == Insertion::kOutOfMemory) return false;
-            if (inserted == Insertion::kNew) kept |= subsets.lines[i];
-        }
-    } else {
-        uint32_t index = 0;
-        for (const KeywordOrdering& line : lines) {
-            const Insertion inserted =
-                InsertPhrase(w, &tables->phrases, false, PhraseHash(w->shapes, line, w->hashMask), set, index);
-            if (inserted == Insertion::kOutOfMemory) return false;
-            if (inserted == Insertion::kNew) kept |= uint64_t{1} << index;
-            ++index;
-        }
-    }
+    uint64_t kept;
+    if (!PutPhrases(w, tables, set, w->shapes, keywordCount, includeSubsets, &kept)) return false;
     if (kept == 0) {
         // A set whose every phrase was written keeps nothing new (a group's first set always
         // does).
@@ -761,7 +758,7 @@ bool KeepNewPhrases(WrittenPhrases* w, GroupTables* tables, uint32_t set, int ke
         return true;
     }
     tables->newestSetInPhrases = set;
-    if (kept != (~uint64_t{0} >> (64 - lines.count))) *newOrderings = kept;
+    if (kept != (~uint64_t{0} >> (64 - PermutationOrderings(keywordCount, includeSubsets).count))) *newOrderings = kept;
     return true;
 }
 
@@ -898,11 +895,10 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
     if (!tables) return false;
     const int known = AddWords(&tables->words, w->words, w->shapes, keywordCount);
     if (known < 0) return false;
-    if (known < 2 && WordsAllDiffer(w->words, w->shapes, keywordCount)) {
-        return StoreSet(w, tables, keywords, keywordCount) != 0;
-    }
+    const bool wordsDiffer = WordsAllDiffer(w->words, w->shapes, keywordCount);
+    if (known < 2 && wordsDiffer) return StoreSet(w, tables, keywords, keywordCount) != 0;
     // Otherwise its phrases are looked up among all of the group's.
-    if (tables->bySubset && !IsSetOfPlainWords(w->words, w->shapes, keywordCount)) HoldOrderings(tables);
+    if (tables->bySubset && !(wordsDiffer && AllPlainWords(w->shapes, keywordCount))) HoldOrderings(tables);
     if (!AddPhrasesOfKeptSets(w, tables, includeSubsets)) return false;
     const uint32_t set = StoreSet(w, tables, keywords, keywordCount);
     return set && KeepNewPhrases(w, tables, set, keywordCount, includeSubsets, newOrderings);
