@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "campaign/eight_bytes.h"
 #include "campaign/text_encoding.h"
 
 namespace {
@@ -19,9 +20,6 @@ uint32_t FoldPair(uint32_t codePoint, uint32_t first, uint32_t last, bool capita
 }
 
 // Eight bytes at a time, for the common keyword: bytes of ASCII that are no blanks.
-constexpr uint64_t kEveryByte = 0x0101010101010101ull;
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-
 bool HasZeroByte(uint64_t chunk) {
     return ((chunk - kEveryByte) & ~chunk & kHighBits) != 0;
 }
@@ -37,12 +35,6 @@ uint64_t LowerCaseAscii(uint64_t chunk) {
     return chunk | ((fromA & ~pastZ & kHighBits) >> 2);
 }
 
-uint64_t Load8(const char* at) {
-    uint64_t chunk;
-    std::memcpy(&chunk, at, 8);
-    return chunk;
-}
-
 uint32_t Load4(const char* at) {
     uint32_t chunk;
     std::memcpy(&chunk, at, 4);
@@ -56,9 +48,9 @@ bool SameBytes(std::string_view a, std::string_view b) {
     if (size != b.size()) return false;
     if (size >= 8) {
         for (size_t at = 0; at + 8 < size; at += 8) {
-            if (Load8(a.data() + at) != Load8(b.data() + at)) return false;
+            if (EightBytesAt(a.data() + at) != EightBytesAt(b.data() + at)) return false;
         }
-        return Load8(a.data() + size - 8) == Load8(b.data() + size - 8);
+        return EightBytesAt(a.data() + size - 8) == EightBytesAt(b.data() + size - 8);
     }
     if (size >= 4) {
         return Load4(a.data()) == Load4(b.data()) && Load4(a.data() + size - 4) == Load4(b.data() + size - 4);
@@ -99,7 +91,7 @@ uint64_t LoadTail(const char* at, size_t size) {
 uint64_t HashOf(std::string_view bytes) {
     uint64_t hash = HashStart(bytes.size());
     size_t at = 0;
-    for (; bytes.size() - at > 8; at += 8) hash = HashStep(hash, Load8(bytes.data() + at));
+    for (; bytes.size() - at > 8; at += 8) hash = HashStep(hash, EightBytesAt(bytes.data() + at));
     const uint64_t tail = at < bytes.size() ? LoadTail(bytes.data() + at, bytes.size() - at) : 0;
     return Mix(hash ^ tail);
 }
@@ -114,7 +106,7 @@ bool HashOfPlainWord(std::string_view keyword, uint64_t* hash, bool* hadCapitals
     size_t at = 0;
     for (uint64_t chunk;; at += 8) {
         const bool last = keyword.size() - at <= 8;
-        chunk = last ? LoadTail(keyword.data() + at, keyword.size() - at) : Load8(keyword.data() + at);
+        chunk = last ? LoadTail(keyword.data() + at, keyword.size() - at) : EightBytesAt(keyword.data() + at);
         if (!IsPlainAscii(chunk)) return false;
         const uint64_t lower = LowerCaseAscii(chunk);
         capitals |= lower ^ chunk;
@@ -586,7 +578,7 @@ bool SameInSmallLetters(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     size_t at = 0;
     for (; a.size() - at > 8; at += 8) {
-        if (LowerCaseAscii(Load8(a.data() + at)) != LowerCaseAscii(Load8(b.data() + at))) return false;
+        if (LowerCaseAscii(EightBytesAt(a.data() + at)) != LowerCaseAscii(EightBytesAt(b.data() + at))) return false;
     }
     return at == a.size() || LowerCaseAscii(LoadTail(a.data() + at, a.size() - at)) ==
                                  LowerCaseAscii(LoadTail(b.data() + at, b.size() - at));

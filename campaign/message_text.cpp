@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "campaign/eight_bytes.h"
 #include "campaign/text_encoding.h"
 
 namespace {
@@ -14,20 +15,11 @@ bool IsByteOrderMark(std::string_view text) {
     return text.size() >= 3 && text[0] == '\xEF' && text[1] == '\xBB' && text[2] == '\xBF';
 }
 
-constexpr uint64_t kEveryByte = 0x0101010101010101ull;
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-
 // Whether eight bytes are all printable ASCII (0x20 to 0x7E).
 bool IsPrintableAscii(uint64_t chunk) {
     const uint64_t belowBlank = chunk - kEveryByte * 0x20;
     const uint64_t zeroWhereDelete = chunk ^ (kEveryByte * 0x7F);
     return ((chunk | (belowBlank & ~chunk) | ((zeroWhereDelete - kEveryByte) & ~zeroWhereDelete)) & kHighBits) == 0;
-}
-
-uint64_t EightBytesAt(const char* bytes) {
-    uint64_t chunk;
-    std::memcpy(&chunk, bytes, 8);
-    return chunk;
 }
 
 // Whether the text is all printable ASCII, and so holds no control character: eight bytes at a
