@@ -184,10 +184,12 @@ struct ChosenPieces {
     PieceCounts counts;
 };
 
-// The counts of the chosen lines' pieces.
+// The counts of the chosen lines' pieces; every line's, the common case, straight from the table.
 PieceCounts CountChosen(int keywordCount, bool includeSubsets, LineMask lines) {
     const PieceCounts& all = PiecesFor(keywordCount).counts[includeSubsets];
-    lines &= (LineMask{1} << all.lines) - 1;  // at most 60 lines
+    const LineMask every = (LineMask{1} << all.lines) - 1;  // at most 60 lines
+    if ((lines & every) == every) return all;
+    lines &= every;
     const LinesWithKeyword& table = LinesWithKeywordFor(keywordCount);
     PieceCounts counts{PiecesIn(table, lines), CountBits(lines), {}};
     for (size_t k = 0; k < 4; ++k) counts.keywordUses[k] = CountBits(table.lines[k] & lines);
