@@ -364,10 +364,12 @@ TEST(WrittenPhrases, EachCampaignsAdGroupKeepsItsPhrasesWhateverComesBetween) {
         {"", "G5", {"buy", "boots"}, "buy boots|boots buy"},
         {"", "G5", {"boots", "shoes"}, "boots shoes|shoes boots"},
         {"", "G5", {"shoes", "BUY"}, ""},
-        // A set that repeats itself, then sets of the same group after it.
+        // A set that repeats itself, then sets of the same group after it, the last of new words
+        // that repeat each other.
         {"", "G6", {"Shoes", "shoes"}, "Shoes shoes"},
         {"", "G6", {"red", "boots"}, "red boots|boots red"},
         {"", "G6", {"boots", "RED"}, ""},
+        {"", "G6", {"Hat", "hat", "cap"}, "Hat hat cap|Hat cap hat|cap Hat hat|hat cap|cap hat|Hat hat"},
         // Subsets: a later set of two of a set's three keywords.
         {"", "G7", {"a", "b", "c"}, "a b c|a c b|c a b|c b a|b c a|b a c|b c|c b|a b|b a|c a|a c"},
         {"", "G7", {"c", "a"}, ""},
@@ -429,7 +431,8 @@ TEST(WrittenPhrases, ThousandsOfAdGroupsAreEachFoundAgain) {
 // blanks among them.
 TEST(WrittenPhrases, AgreesWithThePlainRuleOnRandomSets) {
     const char* const words[][2] = {{"a", "A"}, {"b", "B"}, {"red", "Red"}, {"runningshoes", "RunningShoes"},
-                                    {"c", "C"}, {"blue shoes", "Blue  shoes"}, {" x", "X"}, {"caf\xC3\xA9", "CAF\xC3\x89"}};
+                                    {"c", "C"}, {"blue shoes", "Blue  shoes"}, {" x", "X"}, {"caf\xC3\xA9", "CAF\xC3\x89"},
+                                    {"blue", "BLUE"}, {"shoes", "Shoes"}};
     const char* const adGroups[] = {"", "G1", "g1", "a b"};
     const auto compared = [](std::string phrase) {
         for (size_t at; (at = phrase.find("\xC3\x89")) != std::string::npos;) phrase.replace(at, 2, "\xC3\xA9");
@@ -446,7 +449,7 @@ TEST(WrittenPhrases, AgreesWithThePlainRuleOnRandomSets) {
             SetSeen set{"", adGroups[random() % 4], {}, nullptr};
             unsigned used = 0;
             for (size_t k = 2 + random() % 3; k > 0;) {
-                const unsigned word = random() % (i < 300 ? 5 : 8);
+                const unsigned word = random() % (i < 300 ? 5 : 10);
                 if (i < 300 && (used >> word & 1)) continue;
                 used |= 1u << word;
                 set.keywords.push_back(words[word][random() % 2]);

@@ -190,19 +190,19 @@ struct NothingAlongside {
 };
 
 // Room for `more` slots, the table at most half full, or four in five slots taken where lookups
-// are few (`dense`); false when memory cannot be had. A table doubles as it grows. Growing costs
-// more than the memory: an ad group's words start with room for many. Slots are in the order of
-// their hashes, so a grown table fills from start to end. `alongside` is started with the new
-// capacity and given every slot as it moves.
+// are few (`dense`); false when memory cannot be had. A table is made or grown to at least
+// `leastCapacity` slots, and doubles as it grows. Slots are in the order of their hashes, so a
+// grown table fills from start to end. `alongside` is started with the new capacity and given
+// every slot as it moves.
 template <typename Slot, typename Alongside = NothingAlongside>
-bool MakeRoom(HashSlots<Slot>* table, size_t more, uint32_t firstCapacity = 16, bool dense = false,
+bool MakeRoom(HashSlots<Slot>* table, size_t more, uint32_t leastCapacity = 16, bool dense = false,
               Alongside alongside = {}) {
     const auto fits = [&](size_t capacity) {
         const size_t taken = size_t{table->count} + more;
         return dense ? taken * 5 <= capacity * 4 : taken * 2 <= capacity;
     };
     if (table->slots && fits(table->capacity)) return true;
-    uint32_t capacity = table->capacity ? table->capacity : firstCapacity;
+    uint32_t capacity = table->capacity > leastCapacity ? table->capacity : leastCapacity;
     while (!fits(capacity)) {
         if (capacity >= uint32_t{1} << 30) return false;
         capacity <<= 1;
@@ -531,7 +531,9 @@ bool WordsAllDiffer(const Array<uint64_t>& words, const KeywordShape shapes[4], 
 // or -1 when memory cannot be had.
 int AddWords(HashSlots<uint32_t>* table, const Array<uint64_t>& words, const KeywordShape shapes[4],
              int keywordCount) {
-    if (!MakeRoom(table, words.count, 512)) return -1;
+    // Most ad groups are small, but growing costs more than the memory: a group's words start
+    // with room for two sets, and a group that has more takes room for many at once.
+    if (!MakeRoom(table, words.count, table->slots ? 512 : 32)) return -1;
     int known = 0;
     size_t word = 0;
     for (int k = 0; k < keywordCount; ++k) {
@@ -687,6 +689,11 @@ GroupTables* OpenTables(WrittenPhrases* w, uint32_t group) {
     return tables;
 }
 
+// Every ordering of a keyword count (bit i for entry i of PermutationOrderings).
+uint64_t AllOrderings(int keywordCount, bool includeSubsets) {
+    return ~uint64_t{0} >> (64 - PermutationOrderings(keywordCount, includeSubsets).count);
+}
+
 // Puts a kept set's phrases in its group's table, or its subsets where the table holds those;
 // *newLines gets the orderings that were new there (bit i for entry i of PermutationOrderings).
 // False when memory cannot be had.
@@ -750,7 +757,22 @@ bool KeepNewPhrases(WrittenPhrases* w, GroupTables* tables, uint32_t set, int ke
         return true;
     }
     tables->newestSetInPhrases = set;
-    if (kept != (~uint64_t{0} >> (64 - PermutationOrderings(keywordCount, includeSubsets).count))) *newOrderings = kept;
+    if (kept != AllOrderings(keywordCount, includeSubsets)) *newOrderings = kept;
+    return true;
+}
+
+// Which orderings of a stored set are not repeats of one another, for a set that repeats no
+// phrase of its group's: its group needs no tables for it. The table is the set's alone, emptied
+// again. False when memory cannot be had.
+bool KeepOrderingsNewInSet(WrittenPhrases* w, uint32_t set, int keywordCount, bool includeSubsets,
+                           uint64_t* newOrderings) {
+    GroupTables* alone = &w->setAlone;
+    uint64_t kept;
+    const bool put = PutPhrases(w, alone, set, w->shapes, keywordCount, includeSubsets, &kept);
+    if (alone->phrases.slots) std::memset(alone->phrases.slots, 0, alone->phrases.capacity * sizeof(PhraseSlot));
+    alone->phrases.count = 0;
+    if (!put) return false;
+    if (kept != AllOrderings(keywordCount, includeSubsets)) *newOrderings = kept;
     return true;
 }
 
@@ -838,6 +860,7 @@ bool ComparableForm::Append(std::string_view text) {
 }
 
 WrittenPhrases::~WrittenPhrases() {
+    std::free(setAlone.phrases.slots);
     for (size_t t = 0; t < tables.count; ++t) {
         std::free(tables.items[t].words.slots);
         std::free(tables.items[t].phrases.slots);
@@ -872,23 +895,24 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
             const bool namedAfterKeywords = adGroup.empty() || SameJoin(&adGroup, 1, keywords.words.data(), keywordCount);
             group = AddGroup(w, campaign, adGroup, namedAfterKeywords, groupHash, keywords, keywordCount);
             if (!(w->lastGroup = group)) return false;
-            if (WordsAllDiffer(w->words, w->shapes, keywordCount)) return true;
-            GroupTables* tables = OpenTables(w, group);
-            if (!tables) return false;
-            HoldOrderings(tables);  // its words repeat
-            return KeepNewPhrases(w, tables, tables->firstSet, keywordCount, includeSubsets, newOrderings);
+            return WordsAllDiffer(w->words, w->shapes, keywordCount) ||
+                   KeepOrderingsNewInSet(w, NameOf(*w, group).firstSet, keywordCount, includeSubsets, newOrderings);
         }
         w->lastGroup = group;
     }
     // A phrase holding a word its group never had is new there. So when a word of each of all
-    // but one of the keywords is new, every phrase of the set is, and it is only stored.
+    // but one of the keywords is new, no phrase of the set was written before, and it is only
+    // stored; its orderings are compared with each other where its words repeat.
     const uint32_t tablesIndex = Load(*w, group + kTables);
     GroupTables* tables = tablesIndex ? &w->tables.items[tablesIndex - 1] : OpenTables(w, group);
     if (!tables) return false;
     const int known = AddWords(&tables->words, w->words, w->shapes, keywordCount);
     if (known < 0) return false;
     const bool wordsDiffer = WordsAllDiffer(w->words, w->shapes, keywordCount);
-    if (known < 2 && wordsDiffer) return StoreSet(w, tables, keywords, keywordCount) != 0;
+    if (known < 2) {
+        const uint32_t set = StoreSet(w, tables, keywords, keywordCount);
+        return set && (wordsDiffer || KeepOrderingsNewInSet(w, set, keywordCount, includeSubsets, newOrderings));
+    }
     // Otherwise its phrases are looked up among all of the group's.
     if (tables->bySubset && !(wordsDiffer && AllPlainWords(w->shapes, keywordCount))) HoldOrderings(tables);
     if (!AddPhrasesOfKeptSets(w, tables, includeSubsets)) return false;

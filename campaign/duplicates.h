@@ -81,12 +81,14 @@ struct KeywordShape {
 
 // What --unique remembers over the whole input: every campaign's ad groups and the keyword sets
 // they kept, as they were given. A set is kept when at least one of its phrases was new, so
-// memory grows with the distinct phrases written, at a byte or less each: an ad group named
-// after its keywords does not store its name, a set that cannot repeat anything of its ad
-// group (a word of each of all but one of its keywords is new there) is only stored, and the
-// hash table of an ad group's phrases is filled only once a set could repeat one. While the
-// group's sets are of one-word keywords, that table holds the subsets of words their orderings
-// hold instead (11 for 60 orderings). A hash match is always confirmed on the comparable forms.
+// memory grows with the distinct phrases written: a byte or less each where an ad group has one
+// set, up to about 30 where its sets share keywords. An ad group named after its keywords does not store its
+// name; a set that cannot repeat anything of its ad group's earlier sets (a word of each of all
+// but one of its keywords is new there) is only stored, even where its own phrases repeat each
+// other; a group's words start with room for two sets; and the hash table of an ad group's
+// phrases is filled only once a set could repeat one. While the group's sets are of one-word
+// keywords, that table holds the subsets of words their orderings hold instead (11 for 60
+// orderings). A hash match is always confirmed on the comparable forms.
 struct WrittenPhrases {
     HashSlots<GroupSlot> groupIndex;
     // Bits of the groups' hashes, two a group, in a table small enough to stay in the cache:
@@ -115,6 +117,7 @@ struct WrittenPhrases {
     SubsetLines subsetLines[5] = {};  // by keyword count, filled when first needed
     // All ones; a test clears bits to make hashes collide.
     uint64_t hashMask = ~uint64_t{0};
+    GroupTables setAlone = {};  // the phrases of one set, for a set compared with itself only
 
     WrittenPhrases() = default;
     WrittenPhrases(const WrittenPhrases&) = delete;
