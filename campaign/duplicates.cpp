@@ -153,8 +153,9 @@ bool Occupied(const GroupSlot& slot) {
 uint32_t HashIn(uint32_t slot) {
     return slot;
 }
+constexpr uint32_t kOrderingBits = 63;
 uint32_t HashIn(const PhraseSlot& slot) {
-    return slot.hash;
+    return slot.hashAndOrdering & ~kOrderingBits;
 }
 uint32_t HashIn(const GroupSlot& slot) {
     return slot.hash;
@@ -608,20 +609,22 @@ bool SameWords(const WrittenPhrases& w, uint32_t set, unsigned mask, uint32_t ot
 Insertion InsertPhrase(WrittenPhrases* w, HashSlots<PhraseSlot>* table, bool bySubset, uint32_t hash, uint32_t set,
                        uint32_t ordering) {
     if (!MakeRoom(table, 1, 256)) return Insertion::kOutOfMemory;
-    size_t at = StartOf(*table, hash);
+    const PhraseSlot phrase{(hash & ~kOrderingBits) | ordering, set};
+    size_t at = StartOf(*table, HashIn(phrase));
     for (; Occupied(table->slots[at]); at = NextOf(*table, at)) {
         const PhraseSlot& slot = table->slots[at];
-        if (slot.hash != hash) continue;
+        if (HashIn(slot) != HashIn(phrase)) continue;
+        const uint32_t slotOrdering = slot.hashAndOrdering & kOrderingBits;
         if (bySubset) {
-            if (SameWords(*w, slot.set, slot.ordering, set, ordering)) return Insertion::kWritten;
+            if (SameWords(*w, slot.set, slotOrdering, set, ordering)) return Insertion::kWritten;
             continue;
         }
-        if (!PhraseOf(*w, slot.set, slot.ordering, &w->left) || !PhraseOf(*w, set, ordering, &w->right)) {
+        if (!PhraseOf(*w, slot.set, slotOrdering, &w->left) || !PhraseOf(*w, set, ordering, &w->right)) {
             return Insertion::kOutOfMemory;
         }
         if (w->left == w->right) return Insertion::kWritten;
     }
-    table->slots[at] = {hash, set, ordering};
+    table->slots[at] = phrase;
     ++table->count;
     return Insertion::kNew;
 }

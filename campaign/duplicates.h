@@ -32,13 +32,12 @@ struct HashSlots {
     uint32_t count = 0;
 };
 
-// A phrase written for an ad group: its kept set (an offset into WrittenPhrases::records) and
-// its ordering, an index into PermutationOrderings; or a subset of a set of plain words, and
-// its keywords (bit k for keyword k).
+// A phrase written for an ad group: the high bits of its hash, its ordering in the low six (an
+// index into PermutationOrderings) and its kept set (an offset into WrittenPhrases::records); or
+// a subset of a set of plain words, with its keywords in the low bits (bit k for keyword k).
 struct PhraseSlot {
-    uint32_t hash;
+    uint32_t hashAndOrdering;
     uint32_t set;  // 0 for a free slot
-    uint32_t ordering;
 };
 
 // A campaign's ad group: the offset of its record in WrittenPhrases::records (0 for a free slot).
