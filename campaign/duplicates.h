@@ -81,7 +81,7 @@ struct KeywordShape {
 // What --unique remembers over the whole input: every campaign's ad groups and the keyword sets
 // they kept, as they were given. A set is kept when at least one of its phrases was new, so
 // memory grows with the distinct phrases written: a byte or less each where an ad group has one
-// set, up to about 30 where its sets share keywords. An ad group named after its keywords does not store its
+// set, up to about 20 where its sets share keywords. An ad group named after its keywords does not store its
 // name; a set that cannot repeat anything of its ad group's earlier sets (a word of each of all
 // but one of its keywords is new there) is only stored, even where its own phrases repeat each
 // other; a group's words start with room for two sets; and the hash table of an ad group's
