@@ -55,6 +55,15 @@ for group in range(2000):
     vocabulary = r.sample(words, 20)
     themed += ['\t'.join(r.sample(vocabulary, 4)) + '\tgroup%04d\n' % group for _ in range(50)]
 open(sys.argv[1] + '/themed-100000.tsv', 'w').write(''.join(themed))
+# Keywords that share a word, each set its own ad group; then ad groups of four sets that share
+# two keywords.
+shared = ['%s shoes\t%s\t%s shoes\t%s\n' % tuple(r.sample(words, 4)) for _ in range(100000)]
+open(sys.argv[1] + '/shared-word-100000.tsv', 'w').write(''.join(shared))
+overlap = []
+for group in range(25000):
+    a, b = r.sample(words, 2)
+    overlap += ['%s shoes\t%s\t%s\t%s\tgroup%05d\n' % ((a, b) + tuple(r.sample(words, 2)) + (group,)) for _ in range(4)]
+open(sys.argv[1] + '/overlap-100000.tsv', 'w').write(''.join(overlap))
 " "$work"
 # One line of four keywords with ten alternatives each: 10,000 sets.
 python3 -c "print('\t'.join('|'.join('%c%07d' % (c, i) for i in range(10)) for c in 'abcd'))" >"$work/mix.tsv"
@@ -72,8 +81,10 @@ bulk match-types "$work/sets-100000.tsv" --subsets --match exact,phrase,broad
 bulk unique "$work/sets-100000.tsv" --subsets --unique
 # --unique against the same run without it, in one hyperfine run: each set its own ad group,
 # then 2,000 ad groups of 50 sets; 8-byte keywords, then words of 3 to 10 letters, then ad groups
-# whose sets share their words.
-for input in sets-100000 grouped-100000 words-100000 grouped-words-100000 themed-100000; do
+# whose sets share their words, keywords that share a word, and small ad groups that share two.
+unique_inputs=(sets-100000 grouped-100000 words-100000 grouped-words-100000 themed-100000 shared-word-100000
+    overlap-100000)
+for input in "${unique_inputs[@]}"; do
     echo "== --unique, $input"
     hyperfine -N --warmup 5 --runs 40 --output=null "$program --subsets --lf --input $work/$input.tsv" \
         "$program --subsets --unique --lf --input $work/$input.tsv"
@@ -132,7 +143,7 @@ relative "a heading row and two columns of the user's own, CSV" "-f csv --subset
     "-f csv --subsets --header --input $work/sheet-100000.tsv"
 
 echo "== peak resident memory"
-for input in sets-1000 sets-100000 grouped-100000 words-100000 grouped-words-100000 themed-100000; do
+for input in sets-1000 "${unique_inputs[@]}"; do
     for options in --subsets "--subsets --unique"; do
         # shellcheck disable=SC2086
         echo "$input, $options: $(/usr/bin/time -f %M "$program" $options --lf --input "$work/$input.tsv" 2>&1 >/dev/null) KiB"
