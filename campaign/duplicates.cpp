@@ -153,6 +153,7 @@ bool Occupied(const GroupSlot& slot) {
 uint32_t HashIn(uint32_t slot) {
     return slot;
 }
+// The bits of a phrase's slot that hold its ordering (there are at most 60) or its keywords.
 constexpr uint32_t kOrderingBits = 63;
 uint32_t HashIn(const PhraseSlot& slot) {
     return slot.hashAndOrdering & ~kOrderingBits;
