@@ -513,17 +513,18 @@ int DescribeKeptSet(WrittenPhrases* w, uint32_t set, KeywordShape shapes[4]) {
     return DescribeKeywords(keywords, keywordCount, w->hashMask, &w->folded, shapes, &w->keptWords) ? keywordCount : -1;
 }
 
-// Whether no two phrases of a set can be equal: every keyword has a word and no word stands in
-// two places. A set of many words is not compared word by word and counts as one that can.
-bool WordsAllDiffer(const Array<uint64_t>& words, const KeywordShape shapes[4], int keywordCount) {
-    constexpr size_t kMostWordsCompared = 32;
-    if (words.count > kMostWordsCompared) return false;
+// Whether no two phrases of a set can be equal: every keyword has a word, and no two keywords
+// start with the same word. Two orderings that read the same part where they first differ, at
+// two keywords that start at the same word. Where each keyword is one word, that is whether the
+// words all differ.
+bool PhrasesAllDiffer(const Array<uint64_t>& words, const KeywordShape shapes[4], int keywordCount) {
+    uint64_t firstWords[4];
     for (int k = 0; k < keywordCount; ++k) {
-        if (shapes[k].wordsEnd == (k ? shapes[k - 1].wordsEnd : 0)) return false;
-    }
-    for (size_t i = 1; i < words.count; ++i) {
-        for (size_t j = 0; j < i; ++j) {
-            if (words.items[i] == words.items[j]) return false;
+        const size_t first = k ? shapes[k - 1].wordsEnd : 0;
+        if (shapes[k].wordsEnd == first) return false;
+        firstWords[k] = words.items[first];
+        for (int before = 0; before < k; ++before) {
+            if (firstWords[before] == firstWords[k]) return false;
         }
     }
     return true;
@@ -662,7 +663,7 @@ uint32_t SubsetHash(const KeywordShape shapes[4], unsigned mask, uint64_t hashMa
     return Narrow(hashMask & Mix(sum));
 }
 
-// Whether a set whose words all differ is of plain words. Its phrases are then the orderings of
+// Whether a set whose phrases all differ is of plain words. Its phrases are then the orderings of
 // subsets of its words, and a phrase of such sets was written when its words were all in one
 // set before: the group's table holds these subsets, about a fifth of the orderings.
 bool AllPlainWords(const KeywordShape shapes[4], int keywordCount) {
@@ -733,7 +734,7 @@ bool AddPhrasesOfKeptSets(WrittenPhrases* w, GroupTables* tables, bool includeSu
         const int keywordCount = DescribeKeptSet(w, set, shapes);
         if (keywordCount < 0) return false;
         if (tables->bySubset &&
-            !(AllPlainWords(shapes, keywordCount) && WordsAllDiffer(w->keptWords, shapes, keywordCount))) {
+            !(AllPlainWords(shapes, keywordCount) && PhrasesAllDiffer(w->keptWords, shapes, keywordCount))) {
             HoldOrderings(tables);  // and every kept set put there again
             set = tables->newestSet;
             continue;
@@ -899,7 +900,7 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
             const bool namedAfterKeywords = adGroup.empty() || SameJoin(&adGroup, 1, keywords.words.data(), keywordCount);
             group = AddGroup(w, campaign, adGroup, namedAfterKeywords, groupHash, keywords, keywordCount);
             if (!(w->lastGroup = group)) return false;
-            return WordsAllDiffer(w->words, w->shapes, keywordCount) ||
+            return PhrasesAllDiffer(w->words, w->shapes, keywordCount) ||
                    KeepOrderingsNewInSet(w, NameOf(*w, group).firstSet, keywordCount, includeSubsets, newOrderings);
         }
         w->lastGroup = group;
@@ -912,13 +913,13 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
     if (!tables) return false;
     const int known = AddWords(&tables->words, w->words, w->shapes, keywordCount);
     if (known < 0) return false;
-    const bool wordsDiffer = WordsAllDiffer(w->words, w->shapes, keywordCount);
+    const bool phrasesDiffer = PhrasesAllDiffer(w->words, w->shapes, keywordCount);
     if (known < 2) {
         const uint32_t set = StoreSet(w, tables, keywords, keywordCount);
-        return set && (wordsDiffer || KeepOrderingsNewInSet(w, set, keywordCount, includeSubsets, newOrderings));
+        return set && (phrasesDiffer || KeepOrderingsNewInSet(w, set, keywordCount, includeSubsets, newOrderings));
     }
     // Otherwise its phrases are looked up among all of the group's.
-    if (tables->bySubset && !(wordsDiffer && AllPlainWords(w->shapes, keywordCount))) HoldOrderings(tables);
+    if (tables->bySubset && !(phrasesDiffer && AllPlainWords(w->shapes, keywordCount))) HoldOrderings(tables);
     if (!AddPhrasesOfKeptSets(w, tables, includeSubsets)) return false;
     const uint32_t set = StoreSet(w, tables, keywords, keywordCount);
     return set && KeepNewPhrases(w, tables, set, keywordCount, includeSubsets, newOrderings);
