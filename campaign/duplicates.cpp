@@ -682,16 +682,47 @@ void HoldOrderings(GroupTables* tables) {
     tables->bySubset = false;
 }
 
+// Puts the words of the group's kept sets in its table of words. False when memory cannot be had.
+bool RememberWords(WrittenPhrases* w, GroupTables* tables) {
+    KeywordShape shapes[4];
+    for (uint32_t set = tables->newestSet; set; set = OlderSet(*w, tables->firstSet, set)) {
+        const int keywordCount = DescribeKeptSet(w, set, shapes);
+        if (keywordCount < 0 || AddWords(&tables->words, w->keptWords, shapes, keywordCount) < 0) return false;
+    }
+    return true;
+}
+
 // The group's tables, with the words of its first set; null when memory cannot be had.
 GroupTables* OpenTables(WrittenPhrases* w, uint32_t group) {
     const uint32_t firstSet = NameOf(*w, group).firstSet;
-    if (!Push(&w->tables, GroupTables{{}, {}, firstSet, firstSet, 0, true})) return nullptr;
+    if (!Push(&w->tables, GroupTables{{}, {}, firstSet, firstSet, 0, true, false})) return nullptr;
     Store(w, group + kTables, static_cast<uint32_t>(w->tables.count));
     GroupTables* tables = &w->tables.items[w->tables.count - 1];
-    KeywordShape shapes[4];
-    const int keywordCount = DescribeKeptSet(w, firstSet, shapes);
-    if (keywordCount < 0 || AddWords(&tables->words, w->keptWords, shapes, keywordCount) < 0) return nullptr;
-    return tables;
+    return RememberWords(w, tables) ? tables : nullptr;
+}
+
+// The lines of another group follow the group's. Most groups' lines all follow each other, so
+// its tables are given up, unless its lines were apart before: memory holds the tables of the
+// group at hand and of groups whose lines are apart, and the next group's tables take over
+// memory the cache holds. A group that comes back has them made again from its kept sets.
+void SetAside(WrittenPhrases* w, uint32_t group) {
+    const uint32_t index = Load(*w, group + kTables);
+    if (!index || w->tables.items[index - 1].cameBack) return;
+    GroupTables* tables = &w->tables.items[index - 1];
+    std::free(tables->words.slots);
+    tables->words = {};
+    HoldOrderings(tables);
+    tables->bySubset = true;  // decided again from its sets when they are put back
+}
+
+// A group that comes back after another's lines: its tables are kept from now on, and their
+// words put back if they were given up. False when memory cannot be had.
+bool TakeBack(WrittenPhrases* w, uint32_t group) {
+    const uint32_t index = Load(*w, group + kTables);
+    if (!index) return true;
+    GroupTables* tables = &w->tables.items[index - 1];
+    tables->cameBack = true;
+    return tables->words.slots || RememberWords(w, tables);
 }
 
 // Every ordering of a keyword count (bit i for entry i of PermutationOrderings).
@@ -892,6 +923,7 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
     const bool sameGroup =
         group && (!adGroup.empty() || groupHash == w->lastGroupHash) && IsNamed(*w, group, groupAtHand);
     if (!sameGroup) {
+        if (w->lastGroup) SetAside(w, w->lastGroup);
         if (!adGroup.empty()) groupHash = HashOfGroup(*w, groupAtHand);
         if (!FindGroup(w, groupAtHand, groupHash, &group)) return false;
         w->lastGroupHash = groupHash;
@@ -903,6 +935,7 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
             return PhrasesAllDiffer(w->words, w->shapes, keywordCount) ||
                    KeepOrderingsNewInSet(w, NameOf(*w, group).firstSet, keywordCount, includeSubsets, newOrderings);
         }
+        if (!TakeBack(w, group)) return false;
         w->lastGroup = group;
     }
     // A phrase holding a word its group never had is new there. So when a word of each of all

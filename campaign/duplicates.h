@@ -55,6 +55,7 @@ struct GroupTables {
     uint32_t firstSet, newestSet;  // the sets it kept
     uint32_t newestSetInPhrases;   // this set and those before it are in phrases, 0 for none
     bool bySubset;                 // phrases holds subsets, as long as the group's sets are of plain words
+    bool cameBack;                 // its lines were apart once: the tables are kept from then on
 };
 
 // The subsets of keywords the orderings of a keyword count hold: each one's keywords (bit k for
