@@ -81,14 +81,16 @@ struct KeywordShape {
 
 // What --unique remembers over the whole input: every campaign's ad groups and the keyword sets
 // they kept, as they were given. A set is kept when at least one of its phrases was new, so
-// memory grows with the distinct phrases written: a byte or less each where an ad group has one
-// set, up to about 20 where its sets share keywords. An ad group named after its keywords does not store its
-// name; a set that cannot repeat anything of its ad group's earlier sets (a word of each of all
-// but one of its keywords is new there) is only stored, even where its own phrases repeat each
-// other; a group's words start with room for two sets; and the hash table of an ad group's
-// phrases is filled only once a set could repeat one. While the group's sets are of one-word
-// keywords, that table holds the subsets of words their orderings hold instead (11 for 60
-// orderings). A hash match is always confirmed on the comparable forms.
+// memory grows with the distinct phrases written, at about a byte each: an ad group named after
+// its keywords does not store its name; a set that cannot repeat anything of its ad group's
+// earlier sets (a word of each of all but one of its keywords is new there) is only stored, even
+// where its own phrases repeat each other; a group's tables for comparing are made only once it
+// has a second set, its words start with room for two sets, and the hash table of its phrases is
+// filled only once a set could repeat one; and the tables are given up when another group's
+// lines follow, unless the group's lines were apart before (then they take up to about 20 bytes
+// a phrase). While the group's sets are of one-word keywords, its table holds the subsets of
+// words their orderings hold instead (11 for 60 orderings). A hash match is always confirmed on
+// the comparable forms.
 struct WrittenPhrases {
     HashSlots<GroupSlot> groupIndex;
     // Bits of the groups' hashes, two a group, in a table small enough to stay in the cache:
