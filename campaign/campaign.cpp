@@ -99,7 +99,9 @@ enum class Severity { kInvalidLine, kWarning };
 
 struct Writer {
     Writer(const CampaignOptions& runOptions, OutputSink runOutput, MessageSink runMessages)
-        : options(runOptions), output(runOutput), messages(runMessages), campaignColumn(runOptions.hasCampaign) {}
+        : options(runOptions), output(runOutput), messages(runMessages), campaignColumn(runOptions.hasCampaign) {
+        written.hashSeed = runOptions.hashSeed;
+    }
 
     const CampaignOptions& options;
     OutputSink output;

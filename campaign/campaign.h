@@ -60,6 +60,7 @@ struct CampaignOptions {
     NegativeLevel negative = NegativeLevel::kNone;  // rows of negative keywords
     bool mix = false;            // "|" in a keyword separates alternatives
     bool unique = false;         // a phrase already written for the ad group is left out
+    uint64_t hashSeed = 0;       // for unique's hashes: something a file made beforehand cannot know
     bool strict = false;         // a phrase over Google Ads' limits is an error
     bool byteOrderMark = false;  // the output starts with a UTF-8 byte-order mark
     // Rows: a Campaign column holding `campaign`, on the rows of lines whose Campaign column is

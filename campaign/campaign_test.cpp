@@ -397,14 +397,20 @@ TEST(WrittenPhrases, EachCampaignsAdGroupKeepsItsPhrasesWhateverComesBetween) {
         {"", "G10", {"y", "z"}, "y z|z y"},
         {"", "Red Boots", {"boots", "RED"}, ""},
     };
-    // With every hash the same, every match is decided on the bytes; with the kept bits of
-    // every hash the same but words still told apart, so are matches of subsets of words.
-    for (const uint64_t hashMask : {~uint64_t{0}, uint64_t{0}, uint64_t{0xFFFFFFFF}}) {
+    // Whatever a run's seed; with every hash the same, every match is decided on the bytes;
+    // with the kept bits of every hash the same but words still told apart, so are matches of
+    // subsets of words.
+    const struct {
+        uint64_t seed, mask;
+    } hashings[] = {{0, ~uint64_t{0}}, {0x243F6A8885A308D3, ~uint64_t{0}}, {0, 0}, {0, 0xFFFFFFFF}};
+    for (const auto& hashing : hashings) {
         WrittenPhrases written;
-        written.hashMask = hashMask;
+        written.hashSeed = hashing.seed;
+        written.hashMask = hashing.mask;
         for (const SetSeen& set : sets) {
-            EXPECT_EQ(KeptPhrases(&written, set), set.kept)
-                << set.campaign << "/" << set.adGroup << " " << set.keywords[0] << ", hash mask " << hashMask;
+            EXPECT_EQ(KeptPhrases(&written, set), set.kept) << set.campaign << "/" << set.adGroup << " "
+                                                            << set.keywords[0] << ", seed " << hashing.seed
+                                                            << ", hash mask " << hashing.mask;
         }
     }
 }

@@ -75,8 +75,10 @@ uint64_t HashStep(uint64_t hash, uint64_t chunk) {
     return hash ^ (hash >> 29);
 }
 
-uint64_t HashStart(size_t size) {
-    return (size + 1) * kMultiplier;
+// A run's seed goes into every hash, so that lines made to collide under one run's hashes do
+// not under another's.
+uint64_t HashStart(size_t size, uint64_t seed) {
+    return (size + 1) * kMultiplier ^ seed;
 }
 
 // The last one to eight bytes of a text, the first in the lowest byte, read without reading
@@ -88,8 +90,8 @@ uint64_t LoadTail(const char* at, size_t size) {
 }
 
 // Eight bytes at a time. Every match is confirmed on the bytes, so the hash only has to spread them.
-uint64_t HashOf(std::string_view bytes) {
-    uint64_t hash = HashStart(bytes.size());
+uint64_t HashOf(std::string_view bytes, uint64_t seed) {
+    uint64_t hash = HashStart(bytes.size(), seed);
     size_t at = 0;
     for (; bytes.size() - at > 8; at += 8) hash = HashStep(hash, EightBytesAt(bytes.data() + at));
     const uint64_t tail = at < bytes.size() ? LoadTail(bytes.data() + at, bytes.size() - at) : 0;
@@ -99,9 +101,9 @@ uint64_t HashOf(std::string_view bytes) {
 // HashOf a keyword's comparable form where that is its bytes in small letters, as for most
 // keywords: one word of ASCII without blanks; *hadCapitals tells whether that differs from its
 // bytes. False for any other keyword, which is folded first.
-bool HashOfPlainWord(std::string_view keyword, uint64_t* hash, bool* hadCapitals) {
+bool HashOfPlainWord(std::string_view keyword, uint64_t seed, uint64_t* hash, bool* hadCapitals) {
     if (keyword.empty()) return false;
-    uint64_t h = HashStart(keyword.size());
+    uint64_t h = HashStart(keyword.size(), seed);
     uint64_t capitals = 0;
     size_t at = 0;
     for (uint64_t chunk;; at += 8) {
@@ -123,13 +125,13 @@ bool HashOfPlainWord(std::string_view keyword, uint64_t* hash, bool* hadCapitals
 // The hashes of text's pieces between single blanks, in order, as a polynomial; *power is the
 // base to their number. An ad group's name is hashed so, so that a group named after its
 // keywords gets its hash from theirs.
-uint64_t HashOfPieces(std::string_view text, uint64_t* power) {
+uint64_t HashOfPieces(std::string_view text, uint64_t seed, uint64_t* power) {
     uint64_t hash = 0;
     *power = 1;
     for (size_t start = 0;;) {
         size_t end = start;
         while (end < text.size() && text[end] != ' ') ++end;
-        hash = hash * kWordBase + HashOf({text.data() + start, end - start});
+        hash = hash * kWordBase + HashOf({text.data() + start, end - start}, seed);
         *power *= kWordBase;
         if (end == text.size()) return hash;
         start = end + 1;
@@ -378,11 +380,11 @@ bool IsNamed(const WrittenPhrases& w, uint32_t group, const GroupAtHand& at) {
 uint32_t HashOfGroup(const WrittenPhrases& w, const GroupAtHand& at) {
     uint64_t pieces = 0, power;
     if (!at.adGroup.empty()) {
-        pieces = HashOfPieces(at.adGroup, &power);
+        pieces = HashOfPieces(at.adGroup, w.hashSeed, &power);
     } else {
         for (int k = 0; k < at.keywordCount; ++k) pieces = pieces * w.shapes[k].namePower + w.shapes[k].nameHash;
     }
-    return Narrow(w.hashMask & (Mix(HashOf(at.campaign) ^ kMultiplier) ^ Mix(pieces)));
+    return Narrow(w.hashMask & (Mix(HashOf(at.campaign, w.hashSeed) ^ kMultiplier) ^ Mix(pieces)));
 }
 
 // Whether the filter has both bits of a group's hash: a group without them is new.
@@ -469,24 +471,24 @@ uint32_t AddGroup(WrittenPhrases* w, std::string_view campaign, std::string_view
 
 // Each keyword's shape and, in order, its words' hashes. Keywords that are not one plain word
 // are folded into *folded first. False when memory cannot be had.
-bool DescribeKeywords(const std::string_view keywords[4], int keywordCount, uint64_t hashMask, Text* folded,
+bool DescribeKeywords(const std::string_view keywords[4], int keywordCount, uint64_t seed, uint64_t hashMask, Text* folded,
                       KeywordShape shapes[4], Array<uint64_t>* words) {
     words->count = 0;
     for (int k = 0; k < keywordCount; ++k) {
         KeywordShape& shape = shapes[k];
         uint64_t hash;
         bool hadCapitals;
-        if (HashOfPlainWord(keywords[k], &hash, &hadCapitals)) {
+        if (HashOfPlainWord(keywords[k], seed, &hash, &hadCapitals)) {
             if (!Push(words, hash & hashMask)) return false;
             shape = {hash & hashMask, kWordBase, false, false, words->count, hash, kWordBase, true};
-            if (hadCapitals) shape.nameHash = HashOf(keywords[k]);
+            if (hadCapitals) shape.nameHash = HashOf(keywords[k], seed);
             continue;
         }
         folded->Resize(0);
         if (!ComparableForm{folded}.Append(keywords[k])) return false;
         const std::string_view form(folded->Data(), folded->Size());
         shape = {0, 1, !form.empty() && form.front() == ' ', !form.empty() && form.back() == ' ', 0, 0, 1, false};
-        shape.nameHash = HashOfPieces(keywords[k], &shape.namePower);
+        shape.nameHash = HashOfPieces(keywords[k], seed, &shape.namePower);
         for (size_t at = 0; at < form.size();) {
             if (form[at] == ' ') {
                 ++at;
@@ -494,7 +496,7 @@ bool DescribeKeywords(const std::string_view keywords[4], int keywordCount, uint
             }
             size_t end = at + 1;
             while (end < form.size() && form[end] != ' ') ++end;
-            const uint64_t wordHash = hashMask & HashOf({form.data() + at, end - at});
+            const uint64_t wordHash = hashMask & HashOf({form.data() + at, end - at}, seed);
             if (!Push(words, wordHash)) return false;
             shape.hash = shape.hash * kWordBase + wordHash;
             shape.power *= kWordBase;
@@ -510,7 +512,9 @@ bool DescribeKeywords(const std::string_view keywords[4], int keywordCount, uint
 int DescribeKeptSet(WrittenPhrases* w, uint32_t set, KeywordShape shapes[4]) {
     std::string_view keywords[4];
     const int keywordCount = ReadSet(*w, set, keywords);
-    return DescribeKeywords(keywords, keywordCount, w->hashMask, &w->folded, shapes, &w->keptWords) ? keywordCount : -1;
+    return DescribeKeywords(keywords, keywordCount, w->hashSeed, w->hashMask, &w->folded, shapes, &w->keptWords)
+               ? keywordCount
+               : -1;
 }
 
 // Whether no two phrases of a set can be equal: every keyword has a word, and no two keywords
@@ -912,7 +916,8 @@ WrittenPhrases::~WrittenPhrases() {
 bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_view adGroup,
                       const KeywordList& keywords, int keywordCount, bool includeSubsets, uint64_t* newOrderings) {
     *newOrderings = ~uint64_t{0};
-    if (!DescribeKeywords(keywords.words.data(), keywordCount, w->hashMask, &w->folded, w->shapes, &w->words)) {
+    if (!DescribeKeywords(keywords.words.data(), keywordCount, w->hashSeed, w->hashMask, &w->folded, w->shapes,
+                          &w->words)) {
         return false;
     }
     const GroupAtHand groupAtHand{campaign, adGroup, keywords.words.data(), keywordCount};

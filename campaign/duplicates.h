@@ -117,6 +117,9 @@ struct WrittenPhrases {
     Array<uint64_t> words, keptWords;
     Text left, right;  // two phrases being compared
     SubsetLines subsetLines[5] = {};  // by keyword count, filled when first needed
+    // Goes into every hash: the front ends take it from something a file made beforehand cannot
+    // know, so that no file can be made to have its lines' hashes collide.
+    uint64_t hashSeed = 0;
     // All ones; a test clears bits to make hashes collide.
     uint64_t hashMask = ~uint64_t{0};
     GroupTables setAlone = {};  // the phrases of one set, for a set compared with itself only
