@@ -87,6 +87,8 @@ bool ReplaceWithTemporaryFile(const char* temporary, const char* destination, Te
 void RemoveTemporaryFile(const char* temporary);
 // A number no other running process has, for names of temporary files.
 size_t ProcessNumber();
+// A number that no file made before the run can know, for hashes such a file cannot make collide.
+uint64_t UnpredictableNumber();
 
 // One message, written whole; a failure to write it cannot be reported anywhere.
 void WriteToStandardError(std::string_view message);

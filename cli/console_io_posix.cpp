@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -315,6 +316,14 @@ void RemoveTemporaryFile(const char* temporary) {
 
 size_t ProcessNumber() {
     return static_cast<size_t>(getpid());
+}
+
+uint64_t UnpredictableNumber() {
+    // Where the system has none to give, 0: the hashes are then only as hard to predict as the
+    // program's own.
+    uint64_t number = 0;
+    if (getrandom(&number, sizeof number, GRND_NONBLOCK) != sizeof number) number = 0;
+    return number;
 }
 
 void WriteToStandardError(std::string_view message) {

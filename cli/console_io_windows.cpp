@@ -445,6 +445,15 @@ size_t ProcessNumber() {
     return GetCurrentProcessId();
 }
 
+uint64_t UnpredictableNumber() {
+    // The processor's count at this moment, where the stack lies and the process: no file made
+    // before can know them, and reading them needs no library beyond the system's core.
+    LARGE_INTEGER count{};
+    QueryPerformanceCounter(&count);
+    const uint64_t stack = reinterpret_cast<uintptr_t>(&count);
+    return static_cast<uint64_t>(count.QuadPart) ^ stack << 20 ^ uint64_t{GetCurrentProcessId()} << 44;
+}
+
 void WriteToStandardError(std::string_view message) {
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     if (IsConsole(error)) {

@@ -151,12 +151,14 @@ int RunCli(int argc, const char* const* argv) {
 
     const OutputSink sink{WriteToOutput, &output};
     const MessageSink messages{ReportOnStandardError, nullptr};
+    CampaignOptions campaign = options.campaign;
+    campaign.hashSeed = UnpredictableNumber();
     CampaignResult result;
     if (options.inputPath) {
-        result = WriteCampaignFromFile(options.campaign, ReadFromInput, &input, inputName, sink, messages);
+        result = WriteCampaignFromFile(campaign, ReadFromInput, &input, inputName, sink, messages);
         CloseInput(&input.stream);
     } else {
-        result = WriteCampaignFromKeywords(options.campaign, options.keywords, sink, messages);
+        result = WriteCampaignFromKeywords(campaign, options.keywords, sink, messages);
     }
     return Finish(result, &output, input, inputName);
 }
