@@ -219,9 +219,11 @@ long ReadSample(void* source, char* into, size_t size) {
 // One campaign from the input that read_input gives: `strings` holds the match types
 // ("exact,phrase"), the encoding's name, the campaign's name and the input's name for messages,
 // one after another, their sizes in `sizes[0..3]`. Past `maxMessages` messages about lines the
-// engine only counts the rest and says how many there were. The result is a CampaignResult, or
-// kBadOptions.
-VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* sizes, unsigned flags, size_t maxMessages) {
+// engine only counts the rest and says how many there were. `seed` goes into the hashes that find
+// repeated phrases: the page takes it from the browser's random numbers. The result is a
+// CampaignResult, or kBadOptions.
+VARNHOLT_EXPORT("campaign")
+int Campaign(const char* strings, const size_t* sizes, unsigned flags, size_t maxMessages, uint32_t seed) {
     std::string_view fields[4];
     for (size_t k = 0, at = 0; k < 4; at += sizes[k], ++k) fields[k] = {strings + at, sizes[k]};
     CampaignOptions options;
@@ -234,6 +236,7 @@ VARNHOLT_EXPORT("campaign") int Campaign(const char* strings, const size_t* size
     ReadOutputOptions(flags, &options);
     options.mix = (flags & kMix) != 0;
     options.unique = (flags & kUnique) != 0;
+    options.hashSeed = seed;
     options.strict = (flags & kStrict) != 0;
     options.byteOrderMark = (flags & kByteOrderMark) != 0;
     options.lineEnd = flags & kCrLf ? "\r\n" : "\n";

@@ -210,7 +210,10 @@ function start({ module, source, inputName, settings, maxMessages }) {
   const names = engineNames(engine);
   const flags = campaignFlags(names, settings.options);
   const strings = putStrings(engine, [settings.matchTypes, settings.encoding, settings.campaign, inputName]);
-  const code = strings && engine.campaign(strings.bytes, strings.sizes, flags, maxMessages);
+  // A seed for "Each phrase only once per ad group", so that no file can be made whose phrases'
+  // hashes collide and slow the run down.
+  const seed = crypto.getRandomValues(new Uint32Array(1))[0];
+  const code = strings && engine.campaign(strings.bytes, strings.sizes, flags, maxMessages, seed);
   // The result by the engine's name for it.
   const result = strings ? Object.keys(names.results).find(name => names.results[name] === code) ?? code : 'out of memory';
   try {
