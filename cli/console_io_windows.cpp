@@ -446,12 +446,11 @@ size_t ProcessNumber() {
 }
 
 uint64_t UnpredictableNumber() {
-    // The processor's count at this moment, where the stack lies and the process: no file made
-    // before can know them, and reading them needs no library beyond the system's core.
-    LARGE_INTEGER count{};
-    QueryPerformanceCounter(&count);
-    const uint64_t stack = reinterpret_cast<uintptr_t>(&count);
-    return static_cast<uint64_t>(count.QuadPart) ^ stack << 20 ^ uint64_t{GetCurrentProcessId()} << 44;
+    // The C library's rand_s takes the system's random numbers, with no other library to load.
+    // Where it fails, 0: the hashes are then only as hard to predict as the program's own.
+    unsigned high = 0, low = 0;
+    if (rand_s(&high) != 0 || rand_s(&low) != 0) return 0;
+    return uint64_t{high} << 32 | low;
 }
 
 void WriteToStandardError(std::string_view message) {
