@@ -437,8 +437,8 @@ TEST(WrittenPhrases, ThousandsOfAdGroupsAreEachFoundAgain) {
 // blanks among them.
 TEST(WrittenPhrases, AgreesWithThePlainRuleOnRandomSets) {
     const char* const words[][2] = {{"a", "A"}, {"b", "B"}, {"red", "Red"}, {"runningshoes", "RunningShoes"},
-                                    {"c", "C"}, {"blue shoes", "Blue  shoes"}, {" x", "X"}, {"caf\xC3\xA9", "CAF\xC3\x89"},
-                                    {"blue", "BLUE"}, {"shoes", "Shoes"}};
+                                    {"c", "C"}, {"blue shoes", "Blue  shoes"}, {" x", "X"},
+                                    {"caf\xC3\xA9", "CAF\xC3\x89"}, {"blue", "BLUE"}, {"shoes", "Shoes"}};
     const char* const adGroups[] = {"", "G1", "g1", "a b"};
     const auto compared = [](std::string phrase) {
         for (size_t at; (at = phrase.find("\xC3\x89")) != std::string::npos;) phrase.replace(at, 2, "\xC3\xA9");

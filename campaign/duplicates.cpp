@@ -471,8 +471,8 @@ uint32_t AddGroup(WrittenPhrases* w, std::string_view campaign, std::string_view
 
 // Each keyword's shape and, in order, its words' hashes. Keywords that are not one plain word
 // are folded into *folded first. False when memory cannot be had.
-bool DescribeKeywords(const std::string_view keywords[4], int keywordCount, uint64_t seed, uint64_t hashMask, Text* folded,
-                      KeywordShape shapes[4], Array<uint64_t>* words) {
+bool DescribeKeywords(const std::string_view keywords[4], int keywordCount, uint64_t seed, uint64_t hashMask,
+                      Text* folded, KeywordShape shapes[4], Array<uint64_t>* words) {
     words->count = 0;
     for (int k = 0; k < keywordCount; ++k) {
         KeywordShape& shape = shapes[k];
