@@ -696,6 +696,12 @@ bool RememberWords(WrittenPhrases* w, GroupTables* tables) {
     return true;
 }
 
+// The group's tables, null for a group that has none yet (it has one set).
+GroupTables* TablesOf(WrittenPhrases* w, uint32_t group) {
+    const uint32_t index = Load(*w, group + kTables);
+    return index ? &w->tables.items[index - 1] : nullptr;
+}
+
 // The group's tables, with the words of its first set; null when memory cannot be had.
 GroupTables* OpenTables(WrittenPhrases* w, uint32_t group) {
     const uint32_t firstSet = NameOf(*w, group).firstSet;
@@ -710,9 +716,8 @@ GroupTables* OpenTables(WrittenPhrases* w, uint32_t group) {
 // group at hand and of groups whose lines are apart, and the next group's tables take over
 // memory the cache holds. A group that comes back has them made again from its kept sets.
 void SetAside(WrittenPhrases* w, uint32_t group) {
-    const uint32_t index = Load(*w, group + kTables);
-    if (!index || w->tables.items[index - 1].cameBack) return;
-    GroupTables* tables = &w->tables.items[index - 1];
+    GroupTables* tables = TablesOf(w, group);
+    if (!tables || tables->cameBack) return;
     std::free(tables->words.slots);
     tables->words = {};
     HoldOrderings(tables);
@@ -722,9 +727,8 @@ void SetAside(WrittenPhrases* w, uint32_t group) {
 // A group that comes back after another's lines: its tables are kept from now on, and their
 // words put back if they were given up. False when memory cannot be had.
 bool TakeBack(WrittenPhrases* w, uint32_t group) {
-    const uint32_t index = Load(*w, group + kTables);
-    if (!index) return true;
-    GroupTables* tables = &w->tables.items[index - 1];
+    GroupTables* tables = TablesOf(w, group);
+    if (!tables) return true;
     tables->cameBack = true;
     return tables->words.slots || RememberWords(w, tables);
 }
@@ -946,8 +950,8 @@ bool KeepNewOrderings(WrittenPhrases* w, std::string_view campaign, std::string_
     // A phrase holding a word its group never had is new there. So when a word of each of all
     // but one of the keywords is new, no phrase of the set was written before, and it is only
     // stored; its orderings are compared with each other where its words repeat.
-    const uint32_t tablesIndex = Load(*w, group + kTables);
-    GroupTables* tables = tablesIndex ? &w->tables.items[tablesIndex - 1] : OpenTables(w, group);
+    GroupTables* tables = TablesOf(w, group);
+    if (!tables) tables = OpenTables(w, group);
     if (!tables) return false;
     const int known = AddWords(&tables->words, w->words, w->shapes, keywordCount);
     if (known < 0) return false;
