@@ -720,11 +720,8 @@ void WriteSetLine(Writer* w, const LineFields& fields, size_t line) {
     const std::string_view campaignCell = fields.Field(columns.campaign);
     const std::string_view cells[] = {keywords[0], keywords[1], keywords[2], keywords[3], adGroup, campaignCell};
     for (size_t c = 0; c < 6; ++c) {
-        const uint32_t character = FirstControlCharacter(cells[c]);
-        if (character == kNoControlCharacter) continue;
         const CellKind kind = c < 4 ? CellKind::kKeyword : c == 4 ? CellKind::kAdGroup : CellKind::kCampaign;
-        ReportControlCharacter(w, character, line, kind, c < 4 ? c + 1 : 0);
-        return;
+        if (!CheckCell(w, cells[c], line, kind, c < 4 ? c + 1 : 0)) return;
     }
     for (size_t o = 0; o < columns.own.count; ++o) {
         const size_t column = columns.own.items[o];
